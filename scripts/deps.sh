@@ -1,0 +1,320 @@
+#!/usr/bin/env bash
+# Builds the static third-party libraries the Windows targets link against
+# (libpng 1.6 and libjpeg-turbo's libjpeg API) with the mingw-w64 toolchains,
+# from Debian's source packages, into build/deps/<triplet>/.
+#
+# Usage: scripts/deps.sh [triplet ...]
+#        (default: x86_64-w64-mingw32 i686-w64-mingw32)
+#
+# Reruns are cheap: each triplet/library has a stamp recording the source
+# version and build options, and nothing is fetched or rebuilt while the
+# stamp matches and the installed archives are present.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+DEPS="$ROOT/build/deps"
+SRC="$DEPS/src"
+LOGS="$DEPS/logs"
+
+if [[ $# -gt 0 ]]; then
+    TRIPLETS=("$@")
+else
+    TRIPLETS=(x86_64-w64-mingw32 i686-w64-mingw32)
+fi
+
+PNG_PKG=libpng1.6
+JPEG_PKG=libjpeg-turbo
+
+# nasm is listed so libjpeg-turbo can be tried with its SIMD code; the build
+# falls back to plain C for a triplet where that does not work.
+BUILD_PACKAGES=(cmake make dpkg-dev file nasm mingw-w64
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev)
+
+DEB_SRC_FILE=/etc/apt/sources.list.d/quorvex-deps-src.sources
+JOBS="$(nproc 2>/dev/null || echo 2)"
+
+say() { printf '[deps] %s\n' "$*"; }
+die() { printf '[deps] error: %s\n' "$*" >&2; exit 1; }
+
+# Runs a command with its output sent to a log, showing the log's tail only
+# when it fails, so a normal run stays a handful of progress lines.
+run_logged() {
+    local log="$1"; shift
+    mkdir -p "$(dirname "$log")"
+    if ! "$@" >"$log" 2>&1; then
+        printf '[deps] error: command failed: %s\n' "$*" >&2
+        printf '[deps] last lines of %s:\n' "$log" >&2
+        tail -n 40 "$log" >&2
+        exit 1
+    fi
+}
+
+# The lead's own apt-get may still hold the dpkg lock on a fresh machine;
+# apt waits for it itself given a timeout, and the loop covers the lists lock
+# that the timeout option does not.
+apt_get() {
+    local attempt
+    for attempt in 1 2 3 4 5 6 7 8 9 10; do
+        if DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 "$@"; then
+            return 0
+        fi
+        say "apt-get $1 failed (attempt $attempt), retrying in 20s"
+        sleep 20
+    done
+    return 1
+}
+
+ensure_packages() {
+    local missing=() pkg
+    for pkg in "${BUILD_PACKAGES[@]}"; do
+        if [[ "$(dpkg-query -W -f='${db:Status-Abbrev}' "$pkg" 2>/dev/null)" != ii* ]]; then
+            missing+=("$pkg")
+        fi
+    done
+    [[ ${#missing[@]} -eq 0 ]] && return 0
+    say "installing ${missing[*]}"
+    if ! apt_get install -y --no-install-recommends "${missing[@]}" >"$LOGS/apt-install.log" 2>&1; then
+        # A machine that never ran apt-get update has no package lists.
+        apt_get update >>"$LOGS/apt-install.log" 2>&1 || true
+        run_logged "$LOGS/apt-install-retry.log" \
+            apt_get install -y --no-install-recommends "${missing[@]}"
+    fi
+}
+
+# apt itself reports which indexes its configuration asks for, whatever
+# format or file the entry is in, so that is the test for an existing one.
+have_deb_src() {
+    apt-get --print-uris update 2>/dev/null | grep -q '/dists/bookworm/main/source/Sources'
+}
+
+ensure_deb_src() {
+    [[ -n "${DEB_SRC_READY:-}" ]] && return 0
+    if ! have_deb_src; then
+        say "adding deb-src entry $DEB_SRC_FILE"
+        cat >"$DEB_SRC_FILE" <<'EOF'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+        say "apt-get update"
+        run_logged "$LOGS/apt-update.log" apt_get update
+    fi
+    DEB_SRC_READY=1
+}
+
+# Unpacks a source package under $SRC/<pkg> unless already there, and sets
+# SOURCE_VERSION to its Debian version.
+fetch_source() {
+    local pkg="$1" dir="$SRC/$1" marker="$SRC/$1/.deps-version"
+    if [[ -f "$marker" ]]; then
+        SOURCE_VERSION="$(<"$marker")"
+        return 0
+    fi
+    ensure_deb_src
+    mkdir -p "$SRC"
+    local dsc
+    dsc="$(cd "$SRC" && apt-get source --print-uris "$pkg" 2>/dev/null |
+        awk '$2 ~ /\.dsc$/ { print $2; exit }')"
+    [[ -n "$dsc" ]] || die "apt cannot find source package $pkg (is the deb-src entry working?)"
+    say "fetching source $pkg"
+    (cd "$SRC" && run_logged "$LOGS/source-$pkg.log" apt-get source --download-only "$pkg")
+    rm -rf "$dir"
+    run_logged "$LOGS/unpack-$pkg.log" dpkg-source --no-check -x "$SRC/$dsc" "$dir"
+    sed -n 's/^Version: //p' "$SRC/$dsc" | head -n 1 >"$marker"
+    SOURCE_VERSION="$(<"$marker")"
+}
+
+# Version of an already unpacked source, or nothing; never touches apt.
+local_source_version() {
+    local marker="$SRC/$1/.deps-version"
+    [[ -f "$marker" ]] && cat "$marker"
+    return 0
+}
+
+# A stamp is current when the archive it vouches for exists, its options
+# match this script's, and it was built from the source now unpacked (when
+# the source has been cleaned away, the stamp alone is trusted).
+stamp_current() {
+    local stamp="$1" archive="$2" options="$3" pkg="$4" version
+    [[ -f "$stamp" && -f "$archive" ]] || return 1
+    [[ "$(sed -n 's/^options=//p' "$stamp")" == "$options" ]] || return 1
+    version="$(local_source_version "$pkg")"
+    [[ -z "$version" || "$(sed -n 's/^version=//p' "$stamp")" == "$version" ]]
+}
+
+write_toolchain() {
+    local triplet="$1" file="$2" prefix="$3" cpu
+    case "$triplet" in
+        x86_64-*) cpu=x86_64 ;;
+        i686-*) cpu=i686 ;;
+        *) die "unsupported triplet $triplet" ;;
+    esac
+    mkdir -p "$(dirname "$file")"
+    cat >"$file" <<EOF
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR $cpu)
+set(CMAKE_C_COMPILER $triplet-gcc-posix)
+set(CMAKE_CXX_COMPILER $triplet-g++-posix)
+set(CMAKE_RC_COMPILER $triplet-windres)
+set(CMAKE_AR /usr/bin/$triplet-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB /usr/bin/$triplet-ranlib CACHE FILEPATH "")
+# Libraries and headers only from the mingw sysroot and our own prefix, so
+# nothing built for the Linux host is picked up; host programs (nasm, awk)
+# are still found.
+set(CMAKE_FIND_ROOT_PATH /usr/$triplet $prefix)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+}
+
+# Configures, builds and installs one CMake project in a clean build tree.
+cmake_build() {
+    local name="$1" srcdir="$2" builddir="$3"; shift 3
+    rm -rf "$builddir"
+    run_logged "$LOGS/$name-configure.log" cmake -S "$srcdir" -B "$builddir" "$@"
+    run_logged "$LOGS/$name-build.log" cmake --build "$builddir" -j "$JOBS"
+    run_logged "$LOGS/$name-install.log" cmake --install "$builddir"
+}
+
+# Links a program using all three libraries statically; proves the archives
+# are complete, built for the right target, and usable together.
+verify_link() {
+    local triplet="$1" prefix="$2" work="$DEPS/build/$1/verify"
+    mkdir -p "$work"
+    cat >"$work/verify.c" <<'EOF'
+#include <stdio.h>
+#include <png.h>
+#include <jpeglib.h>
+#include <zlib.h>
+
+int main(void)
+{
+    struct jpeg_error_mgr err;
+    struct jpeg_error_mgr *e = jpeg_std_error(&err);
+    printf("png %lu, zlib %s, jpeg %s\n",
+           (unsigned long)png_access_version_number(), zlibVersion(),
+           e == &err ? "ok" : "bad");
+    return 0;
+}
+EOF
+    local pnglib=png16
+    [[ -f "$prefix/lib/libpng16.a" ]] || pnglib=png
+    if ! "$triplet-gcc-posix" -static -O2 -I"$prefix/include" "$work/verify.c" \
+            -o "$work/verify.exe" -L"$prefix/lib" -l"$pnglib" -ljpeg -lz \
+            >"$LOGS/$triplet-verify.log" 2>&1; then
+        cat "$LOGS/$triplet-verify.log" >&2
+        die "$triplet: test program does not link against the built libraries"
+    fi
+    local kind
+    kind="$(file -b "$work/verify.exe")"
+    case "$triplet:$kind" in
+        x86_64-*:PE32+\ *) ;;
+        i686-*:PE32\ *) ;;
+        *) die "$triplet: test program is not the expected PE file: $kind" ;;
+    esac
+    say "$triplet: verified ($kind)"
+}
+
+build_triplet() {
+    local triplet="$1"
+    local prefix="$DEPS/$triplet" work="$DEPS/build/$triplet"
+    local toolchain="$work/toolchain.cmake"
+    local png_stamp="$prefix/.stamp-libpng" jpeg_stamp="$prefix/.stamp-libjpeg"
+    local sysroot="/usr/$triplet"
+
+    # -O2 sits in the base flags because libjpeg-turbo rewrites an -O2 it
+    # finds in the Release flags to -O3. The install dirs are left at their
+    # defaults (lib/, include/): libjpeg-turbo takes a relative LIBDIR as
+    # relative to the working directory, not the prefix.
+    local common=(
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain"
+        -DCMAKE_BUILD_TYPE=Release
+        -DCMAKE_C_FLAGS=-O2
+        -DCMAKE_C_FLAGS_RELEASE=-DNDEBUG
+        -DCMAKE_INSTALL_PREFIX="$prefix"
+        -DBUILD_SHARED_LIBS=OFF
+    )
+    # zlib given explicitly so the static libz.a is recorded, not the import
+    # library beside it.
+    local png_opts=(
+        "${common[@]}"
+        -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
+        -DPNG_FRAMEWORK=OFF
+        -DZLIB_INCLUDE_DIR="$sysroot/include" -DZLIB_LIBRARY="$sysroot/lib/libz.a"
+    )
+    local jpeg_opts=(
+        "${common[@]}"
+        -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF
+    )
+
+    local png_sig jpeg_sig
+    png_sig="${png_opts[*]}"
+    jpeg_sig="${jpeg_opts[*]}"
+
+    local png_done=0 jpeg_done=0
+    stamp_current "$png_stamp" "$prefix/lib/libpng16.a" "$png_sig" "$PNG_PKG" && png_done=1
+    stamp_current "$jpeg_stamp" "$prefix/lib/libjpeg.a" "$jpeg_sig" "$JPEG_PKG" && jpeg_done=1
+    if [[ $png_done -eq 1 && $jpeg_done -eq 1 ]]; then
+        say "$triplet: up to date"
+        return 0
+    fi
+
+    local start=$SECONDS
+    write_toolchain "$triplet" "$toolchain" "$prefix"
+    local png_version jpeg_version simd=""
+
+    if [[ $png_done -eq 0 ]]; then
+        fetch_source "$PNG_PKG"
+        png_version="$SOURCE_VERSION"
+        say "$triplet: building libpng $png_version"
+        rm -f "$png_stamp"
+        cmake_build "$triplet-libpng" "$SRC/$PNG_PKG" "$work/libpng" "${png_opts[@]}"
+    fi
+
+    if [[ $jpeg_done -eq 0 ]]; then
+        fetch_source "$JPEG_PKG"
+        jpeg_version="$SOURCE_VERSION"
+        rm -f "$jpeg_stamp"
+        # SIMD is worth having for decode speed, but only if nasm can
+        # assemble it for this target; REQUIRE_SIMD turns a silent
+        # downgrade into a failure we can see and act on.
+        say "$triplet: building libjpeg-turbo $jpeg_version (SIMD)"
+        if (cmake_build "$triplet-libjpeg" "$SRC/$JPEG_PKG" "$work/libjpeg" \
+                "${jpeg_opts[@]}" -DWITH_SIMD=ON -DREQUIRE_SIMD=ON) 2>"$LOGS/$triplet-libjpeg-simd.err"; then
+            simd=on
+        else
+            say "$triplet: SIMD build failed (see $LOGS/$triplet-libjpeg-*.log), building without SIMD"
+            cmake_build "$triplet-libjpeg" "$SRC/$JPEG_PKG" "$work/libjpeg" \
+                "${jpeg_opts[@]}" -DWITH_SIMD=OFF
+            simd=off
+        fi
+    fi
+
+    verify_link "$triplet" "$prefix"
+
+    # Stamps only after the link check, so a failed check is retried.
+    if [[ $png_done -eq 0 ]]; then
+        printf 'source=%s\nversion=%s\noptions=%s\n' \
+            "$PNG_PKG" "$png_version" "$png_sig" >"$png_stamp"
+    fi
+    if [[ $jpeg_done -eq 0 ]]; then
+        printf 'source=%s\nversion=%s\nsimd=%s\noptions=%s\n' \
+            "$JPEG_PKG" "$jpeg_version" "$simd" "$jpeg_sig" >"$jpeg_stamp"
+    fi
+    say "$triplet: done in $((SECONDS - start))s"
+}
+
+main() {
+    mkdir -p "$LOGS"
+    ensure_packages
+    local triplet
+    for triplet in "${TRIPLETS[@]}"; do
+        build_triplet "$triplet"
+    done
+}
+
+main

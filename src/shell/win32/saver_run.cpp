@@ -1,0 +1,238 @@
+// ScreenSaverProc: the run's window procedure. It builds everything at WM_CREATE,
+// counts ticks and drives the scene while the saver runs, and removes everything at
+// WM_DESTROY.
+#include "shell/win32/saver_run.h"
+
+#include <mmsystem.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "scene/win32/anim_wnd.h"
+#include "shell/shell_messages.h"
+#include "shell/win32/saver_shell.h"
+
+namespace qv {
+
+RunState Run;
+PackageHeader Header;
+POINT SavedCursorPos{};
+
+namespace {
+
+void CALLBACK PeriodicTimerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
+  // On the timer's own thread: sending (not posting) makes RunTick run on the
+  // user-interface thread, one tick at a time.
+  if (Run.timerGate.load(std::memory_order_acquire))
+    SendMessageA(reinterpret_cast<HWND>(user), WM_TIMER, 0, 0);
+}
+
+SplashTiming CurrentSplashTiming() {
+  return SplashTiming{Header.NoSplash, Header.SplashSeconds, Run.fastTiming};
+}
+
+bool SaverIsActive(HWND hwnd) {
+  if (Run.preview) return true;
+  const HWND active = GetActiveWindow();
+  if (active == hwnd) return true;
+  const HWND media = Scene.MediaWindow();
+  return media && active == media;
+}
+
+void ShowMediaWindow(int show) {
+  if (const HWND media = Scene.MediaWindow()) ShowWindow(media, show);
+}
+
+// Opens the current feed item's link in the browser. Returns whether it started.
+bool OpenFeedLink() {
+  // The feed channel arrives with the feed issue's work; without items there is no link.
+  return false;
+}
+
+LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+  EnumerateMonitors();
+  Run.spritesVisible = false;
+  Run.preview = Shell.flags.preview;
+  Run.dialogMode = false;
+  if (Run.preview) SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+
+  // The package header and the user's settings come next; the defaults stand for a
+  // package without splash, fixed preview or feed.
+  if (Run.preview) Header.NoSplash = true;
+
+  const LRESULT result = DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
+  std::srand(static_cast<unsigned>(std::time(nullptr)));
+
+  if (Run.preview && Header.FixedPreview) return result;
+
+  Scene.Attach(hwnd);
+  Run.timerTarget = hwnd;
+  Run.sceneRect = MonitorRects.rects[0];
+  if (Run.preview) Scene.Start(nullptr, 640, 480);
+  else Scene.Start(nullptr, Run.sceneRect.Width(), Run.sceneRect.Height());
+
+  Run.feed = FeedNavigation{};
+  if (!Run.preview) {
+    Run.feedRecord.m_nDelivered.store(0, std::memory_order_relaxed);
+    const Rect32& r = Run.sceneRect;
+    MoveWindow(hwnd, r.left, r.top, r.Width(), r.Height(), FALSE);
+    for (int i = 1; i < MonitorRects.count; ++i) {
+      auto black = std::make_unique<CBlackWnd>();
+      if (black->CreateBlackWindow(hwnd, ToRECT(MonitorRects.rects[i]))) {
+        ShowWindow(black->GetSafeHwnd(), SW_SHOW);
+        Run.blackWindows[i] = std::move(black);
+      }
+    }
+  }
+  InvalidateRect(hwnd, nullptr, FALSE);
+  UpdateWindow(hwnd);
+  Run.counters.runTicks = 0;
+
+  if (Run.preview) {
+    TIMECAPS caps{};
+    if (timeGetDevCaps(&caps, sizeof caps) == TIMERR_NOERROR) {
+      const PreviewTiming timing = ChoosePreviewTiming(caps.wPeriodMin, caps.wPeriodMax);
+      Run.fastTiming = timing.fastTiming;
+      if (timeBeginPeriod(timing.periodMs) == TIMERR_NOERROR) Run.previewResolution = timing.periodMs;
+    } else {
+      Run.fastTiming = false;
+    }
+    StartPeriodicTimer();
+  } else {
+    StartPeriodicTimer();
+    PostMessageA(hwnd, msg::kSceneStartMessage, 0, 0);
+  }
+  return result;
+}
+
+void OnDestroy() {
+  if (!Run.preview) {
+    for (auto& black : Run.blackWindows) {
+      if (black) black->DestroyWindow();
+      black.reset();
+    }
+  }
+  if (Run.feedThread && Run.feedRecord.m_nFinished.load() == 0) {
+    CloseHandle(Run.feedThread);  // never waited for: the process's end ends it
+    Run.feedThread = nullptr;
+  }
+  if (!Run.preview) SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+  if (Run.previewResolution) {
+    timeEndPeriod(Run.previewResolution);
+    Run.previewResolution = 0;
+  }
+  StopPeriodicTimer();
+  if (Run.preview && Header.FixedPreview) {
+    Run.quitPosted = true;
+    PostQuitMessage(0);
+    return;
+  }
+  Scene.Detach();
+  Scene.Destroy();
+  Run.quitPosted = true;
+  PostQuitMessage(0);
+}
+
+LRESULT OnKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+  const int32_t itemCount = 0;  // items of the handed-over feed channel
+  switch (HandleFeedKey(static_cast<uint32_t>(wParam), Run.feed, itemCount)) {
+    case FeedKeyOutcome::Consumed:
+      return 0;
+    case FeedKeyOutcome::OpenLink:
+      if (!OpenFeedLink()) return 0;
+      break;
+    case FeedKeyOutcome::NotHandled:
+      break;
+  }
+  return DefScreenSaverProc(hwnd, WM_KEYDOWN, wParam, lParam);
+}
+
+}  // namespace
+
+void StartPeriodicTimer() {
+  Run.timerResolution = 10;
+  timeBeginPeriod(Run.timerResolution);
+  const UINT period = Run.fastTiming ? 50 : 100;
+  Run.periodicTimer = timeSetEvent(period, Run.timerResolution, PeriodicTimerProc,
+                                   reinterpret_cast<DWORD_PTR>(Run.timerTarget),
+                                   TIME_PERIODIC | TIME_CALLBACK_FUNCTION);
+}
+
+void StopPeriodicTimer() {
+  if (Run.periodicTimer) {
+    timeKillEvent(Run.periodicTimer);
+    Run.periodicTimer = 0;
+  }
+  if (Run.timerResolution) {
+    timeEndPeriod(Run.timerResolution);
+    Run.timerResolution = 0;
+  }
+}
+
+void RunTick(HWND hwnd) {
+  const bool active = SaverIsActive(hwnd);
+  const TickActions a = AdvanceRunTick(Run.counters, active, CurrentSplashTiming());
+  if (a.endSplash) {
+    InvalidateRect(hwnd, nullptr, TRUE);
+    UpdateWindow(hwnd);
+    Scene.StartMedia();
+    if (Scene.MediaWindow()) ShowMediaWindow(SW_SHOW);
+    else Run.spritesVisible = true;
+    SetActiveWindow(hwnd);
+  }
+  if (a.startMedia) {
+    Scene.StartMedia();
+    ShowMediaWindow(SW_SHOW);
+  }
+  if (a.onFrame) Scene.OnFrame();
+  if (a.feedDue) {
+    int expected = 1;
+    if (Run.feedRecord.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire)) {
+      Run.feed = FeedNavigation{};
+      Run.feed.currentItem = 0;
+    }
+  }
+  if (a.becameActive) {
+    ShowMediaWindow(SW_SHOW);
+    SetCursor(nullptr);
+  }
+  if (a.becameInactive) ShowMediaWindow(SW_HIDE);
+}
+
+LRESULT ScreenSaverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate(hwnd, wParam, lParam);
+    case msg::kSceneStartMessage:
+      if (!Run.preview) {
+        Scene.RunFrameLoop(true);
+        // WM_DESTROY already asked the shell's loop to quit with code 0; this request is
+        // for a window that vanished some other way.
+        if (!Run.quitPosted) PostQuitMessage(1);
+      }
+      break;
+    case WM_TIMER:
+      RunTick(hwnd);
+      break;
+    case WM_PAINT:
+      if (!(Run.preview && Header.FixedPreview)) Scene.Paint(nullptr);
+      break;
+    case WM_QUERYNEWPALETTE:
+      Scene.RealizePalette();
+      break;
+    case WM_MOUSEMOVE:
+      // A move reported at client (0, 0) is not the user's.
+      if (!Run.preview && LOWORD(lParam) == 0 && HIWORD(lParam) == 0) return 0;
+      break;
+    case WM_KEYDOWN:
+      if (!Run.preview) return OnKeyDown(hwnd, wParam, lParam);
+      break;
+    case WM_DESTROY:
+      OnDestroy();
+      break;
+  }
+  return DefScreenSaverProc(hwnd, message, wParam, lParam);
+}
+
+}  // namespace qv
