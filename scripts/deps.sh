@@ -11,6 +11,10 @@
 # stamp matches and the installed archives are present.
 set -euo pipefail
 
+# The host's flags are for host builds; the libraries get only the flags set
+# below, so the stamps describe them fully.
+unset CFLAGS CXXFLAGS CPPFLAGS LDFLAGS CMAKE_GENERATOR
+
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 DEPS="$ROOT/build/deps"
 SRC="$DEPS/src"
@@ -33,7 +37,10 @@ BUILD_PACKAGES=(cmake make dpkg-dev file nasm mingw-w64
 DEB_SRC_FILE=/etc/apt/sources.list.d/quorvex-deps-src.sources
 JOBS="$(nproc 2>/dev/null || echo 2)"
 
-say() { printf '[deps] %s\n' "$*"; }
+# Progress goes to the original stdout (fd 3) so that it stays visible even
+# from inside a step whose output is being logged.
+exec 3>&1
+say() { printf '[deps] %s\n' "$*" >&3; }
 die() { printf '[deps] error: %s\n' "$*" >&2; exit 1; }
 
 # Runs a command with its output sent to a log, showing the log's tail only
@@ -49,19 +56,24 @@ run_logged() {
     fi
 }
 
-# The lead's own apt-get may still hold the dpkg lock on a fresh machine;
-# apt waits for it itself given a timeout, and the loop covers the lists lock
-# that the timeout option does not.
+# On a fresh machine another apt-get may still be running. apt waits for the
+# dpkg lock itself given a timeout, but not for the package lists lock, so a
+# lock failure is retried for up to ten minutes; any other failure is final.
 apt_get() {
-    local attempt
-    for attempt in 1 2 3 4 5 6 7 8 9 10; do
-        if DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 "$@"; then
-            return 0
+    local out attempt status
+    out="$(mktemp)"
+    for attempt in $(seq 60); do
+        status=0
+        DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=10 "$@" >"$out" 2>&1 || status=$?
+        if [[ $status -eq 0 ]] || ! grep -qE 'Could not get lock|Unable to lock|Unable to acquire' "$out"; then
+            break
         fi
-        say "apt-get $1 failed (attempt $attempt), retrying in 20s"
-        sleep 20
+        [[ $attempt -eq 1 ]] && say "waiting for another apt/dpkg process to finish"
+        sleep 10
     done
-    return 1
+    cat "$out"
+    rm -f "$out"
+    return "$status"
 }
 
 ensure_packages() {
@@ -84,11 +96,14 @@ ensure_packages() {
 # apt itself reports which indexes its configuration asks for, whatever
 # format or file the entry is in, so that is the test for an existing one.
 have_deb_src() {
-    apt-get --print-uris update 2>/dev/null | grep -q '/dists/bookworm/main/source/Sources'
+    local uris
+    uris="$(apt-get --print-uris update 2>/dev/null)"
+    grep -q '/dists/bookworm/main/source/Sources' <<<"$uris"
 }
 
+APT_UPDATED=0
+
 ensure_deb_src() {
-    [[ -n "${DEB_SRC_READY:-}" ]] && return 0
     if ! have_deb_src; then
         say "adding deb-src entry $DEB_SRC_FILE"
         cat >"$DEB_SRC_FILE" <<'EOF'
@@ -98,10 +113,22 @@ Suites: bookworm
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
 EOF
-        say "apt-get update"
-        run_logged "$LOGS/apt-update.log" apt_get update
+        apt_update
     fi
-    DEB_SRC_READY=1
+}
+
+apt_update() {
+    [[ $APT_UPDATED -eq 1 ]] && return 0
+    say "apt-get update"
+    run_logged "$LOGS/apt-update.log" apt_get update
+    APT_UPDATED=1
+}
+
+# The .dsc file apt would fetch for a source package, or nothing.
+source_dsc() {
+    local uris
+    uris="$(cd "$SRC" && apt-get source --print-uris "$1" 2>/dev/null)" || return 0
+    awk '$2 ~ /\.dsc$/ && !found { print $2; found = 1 }' <<<"$uris"
 }
 
 # Unpacks a source package under $SRC/<pkg> unless already there, and sets
@@ -115,8 +142,13 @@ fetch_source() {
     ensure_deb_src
     mkdir -p "$SRC"
     local dsc
-    dsc="$(cd "$SRC" && apt-get source --print-uris "$pkg" 2>/dev/null |
-        awk '$2 ~ /\.dsc$/ { print $2; exit }')"
+    dsc="$(source_dsc "$pkg")"
+    if [[ -z "$dsc" ]]; then
+        # An entry that was there already but whose index was never
+        # downloaded looks just like this.
+        apt_update
+        dsc="$(source_dsc "$pkg")"
+    fi
     [[ -n "$dsc" ]] || die "apt cannot find source package $pkg (is the deb-src entry working?)"
     say "fetching source $pkg"
     (cd "$SRC" && run_logged "$LOGS/source-$pkg.log" apt-get source --download-only "$pkg")
@@ -144,17 +176,19 @@ stamp_current() {
     [[ -z "$version" || "$(sed -n 's/^version=//p' "$stamp")" == "$version" ]]
 }
 
-write_toolchain() {
-    local triplet="$1" file="$2" prefix="$3" cpu
-    case "$triplet" in
-        x86_64-*) cpu=x86_64 ;;
-        i686-*) cpu=i686 ;;
-        *) die "unsupported triplet $triplet" ;;
+target_cpu() {
+    case "$1" in
+        x86_64-w64-mingw32) echo x86_64 ;;
+        i686-w64-mingw32) echo i686 ;;
+        *) return 1 ;;
     esac
-    mkdir -p "$(dirname "$file")"
-    cat >"$file" <<EOF
+}
+
+toolchain_text() {
+    local triplet="$1" prefix="$2"
+    cat <<EOF
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR $cpu)
+set(CMAKE_SYSTEM_PROCESSOR $(target_cpu "$triplet"))
 set(CMAKE_C_COMPILER $triplet-gcc-posix)
 set(CMAKE_CXX_COMPILER $triplet-g++-posix)
 set(CMAKE_RC_COMPILER $triplet-windres)
@@ -175,7 +209,8 @@ EOF
 cmake_build() {
     local name="$1" srcdir="$2" builddir="$3"; shift 3
     rm -rf "$builddir"
-    run_logged "$LOGS/$name-configure.log" cmake -S "$srcdir" -B "$builddir" "$@"
+    run_logged "$LOGS/$name-configure.log" \
+        cmake -G "Unix Makefiles" -S "$srcdir" -B "$builddir" "$@"
     run_logged "$LOGS/$name-build.log" cmake --build "$builddir" -j "$JOBS"
     run_logged "$LOGS/$name-install.log" cmake --install "$builddir"
 }
@@ -201,10 +236,8 @@ int main(void)
     return 0;
 }
 EOF
-    local pnglib=png16
-    [[ -f "$prefix/lib/libpng16.a" ]] || pnglib=png
     if ! "$triplet-gcc-posix" -static -O2 -I"$prefix/include" "$work/verify.c" \
-            -o "$work/verify.exe" -L"$prefix/lib" -l"$pnglib" -ljpeg -lz \
+            -o "$work/verify.exe" -L"$prefix/lib" -lpng16 -ljpeg -lz \
             >"$LOGS/$triplet-verify.log" 2>&1; then
         cat "$LOGS/$triplet-verify.log" >&2
         die "$triplet: test program does not link against the built libraries"
@@ -251,9 +284,12 @@ build_triplet() {
         -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF
     )
 
-    local png_sig jpeg_sig
-    png_sig="${png_opts[*]}"
-    jpeg_sig="${jpeg_opts[*]}"
+    # The signatures include the toolchain file's text so that a change to
+    # either the options or the toolchain rebuilds.
+    local toolchain_body png_sig jpeg_sig
+    toolchain_body="$(toolchain_text "$triplet" "$prefix")"
+    png_sig="${png_opts[*]} $(tr '\n' ' ' <<<"$toolchain_body")"
+    jpeg_sig="${jpeg_opts[*]} $(tr '\n' ' ' <<<"$toolchain_body")"
 
     local png_done=0 jpeg_done=0
     stamp_current "$png_stamp" "$prefix/lib/libpng16.a" "$png_sig" "$PNG_PKG" && png_done=1
@@ -264,7 +300,8 @@ build_triplet() {
     fi
 
     local start=$SECONDS
-    write_toolchain "$triplet" "$toolchain" "$prefix"
+    mkdir -p "$work"
+    printf '%s\n' "$toolchain_body" >"$toolchain"
     local png_version jpeg_version simd=""
 
     if [[ $png_done -eq 0 ]]; then
@@ -286,9 +323,10 @@ build_triplet() {
         if (cmake_build "$triplet-libjpeg" "$SRC/$JPEG_PKG" "$work/libjpeg" \
                 "${jpeg_opts[@]}" -DWITH_SIMD=ON -DREQUIRE_SIMD=ON) 2>"$LOGS/$triplet-libjpeg-simd.err"; then
             simd=on
+            rm -f "$LOGS/$triplet-libjpeg-simd.err"
         else
-            say "$triplet: SIMD build failed (see $LOGS/$triplet-libjpeg-*.log), building without SIMD"
-            cmake_build "$triplet-libjpeg" "$SRC/$JPEG_PKG" "$work/libjpeg" \
+            say "$triplet: SIMD build failed (see $LOGS/$triplet-libjpeg-simd.err), building without SIMD"
+            cmake_build "$triplet-libjpeg-nosimd" "$SRC/$JPEG_PKG" "$work/libjpeg" \
                 "${jpeg_opts[@]}" -DWITH_SIMD=OFF
             simd=off
         fi
@@ -309,9 +347,12 @@ build_triplet() {
 }
 
 main() {
+    local triplet
+    for triplet in "${TRIPLETS[@]}"; do
+        target_cpu "$triplet" >/dev/null || die "unsupported triplet: $triplet"
+    done
     mkdir -p "$LOGS"
     ensure_packages
-    local triplet
     for triplet in "${TRIPLETS[@]}"; do
         build_triplet "$triplet"
     done

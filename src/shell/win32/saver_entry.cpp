@@ -1,10 +1,11 @@
 // Process entry, command-line modes, the saver window's first-stage procedure and the
 // default processing with the input-to-close rules.
+#include "shell/win32/saver_shell.h"
+
 #include <commctrl.h>
 
 #include "shell/saver_args.h"
 #include "shell/shell_messages.h"
-#include "shell/win32/saver_shell.h"
 
 namespace qv {
 

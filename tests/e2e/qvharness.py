@@ -1,0 +1,453 @@
+#!/usr/bin/env python3
+"""End-to-end harness: runs the real saver under wine64 on a private Xvfb display.
+
+Used two ways:
+  qvharness.py setup | cleanup     start or stop the shared display and Wine prefix
+  qvharness.py run <exe> [args]    run a Windows console program in the prefix
+and imported by the test scripts for the helpers below. Every step has a time limit.
+
+The setup writes the display number into <build>/e2e/display; tests read it from there,
+so one Xvfb and one wineserver serve the whole test run.
+"""
+import os
+import re
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+BUILD = os.environ.get("QV_BUILD_DIR") or os.path.join(os.path.dirname(__file__), "../../build/win64")
+BUILD = os.path.abspath(BUILD)
+WINE64 = os.environ.get("QV_WINE64") or shutil.which("wine64") or "/usr/lib/wine/wine64"
+STATE = os.path.join(BUILD, "e2e")
+PREFIX = os.path.join(BUILD, "wineprefix")
+SAVER = os.path.join(BUILD, "quorvex.scr")
+QVWIN = os.path.join(BUILD, "qvwin.exe")
+PREVIEW_HOST = os.path.join(BUILD, "qvpreviewhost.exe")
+SCREEN = (1024, 768)
+
+WS_POPUP = 0x80000000
+WS_CHILD = 0x40000000
+WS_VISIBLE = 0x10000000
+WS_EX_TOPMOST = 0x00000008
+WS_EX_TOOLWINDOW = 0x00000080
+
+
+class HarnessError(Exception):
+    pass
+
+
+def wineserver():
+    for path in ("/usr/lib/wine/wineserver64", "/usr/lib/wine/wineserver", shutil.which("wineserver")):
+        if path and os.path.exists(path):
+            return path
+    raise HarnessError("wineserver not found")
+
+
+def display():
+    try:
+        with open(os.path.join(STATE, "display")) as f:
+            return f.read().strip()
+    except OSError:
+        return os.environ.get("DISPLAY", "")
+
+
+def env(extra=None):
+    e = dict(os.environ)
+    e.update(WINEPREFIX=PREFIX, WINEDEBUG="-all", WINEARCH="win64",
+             WINEDLLOVERRIDES="mscoree,mshtml=", DISPLAY=display())
+    if extra:
+        e.update(extra)
+    return e
+
+
+def signed32(code):
+    """Wine hands the Windows exit code to Linux as 8 bits; -1 arrives as 255."""
+    return code - 256 if code is not None and code > 127 else code
+
+
+def run(argv, timeout=60, check=False, **kw):
+    """Runs a command to completion within timeout; returns CompletedProcess.
+
+    Output goes through temporary files, not pipes: Wine leaves service processes behind
+    that inherit the handles, and a pipe would never report its end."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        proc = subprocess.Popen(argv, env=kw.pop("env", env()), stdout=out, stderr=err,
+                                stdin=subprocess.DEVNULL, start_new_session=True, **kw)
+        try:
+            code = proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired as exc:
+            kill_group(proc)
+            raise HarnessError(f"timed out after {timeout}s: {argv}") from exc
+        out.seek(0)
+        err.seek(0)
+        p = subprocess.CompletedProcess(argv, code, out.read().decode(errors="replace"),
+                                        err.read().decode(errors="replace"))
+    if check and p.returncode != 0:
+        raise HarnessError(f"{argv} failed ({p.returncode}): {p.stderr.strip()[-500:]}")
+    return p
+
+
+def kill_group(proc):
+    if proc.poll() is None:
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except OSError:
+            pass
+        proc.wait(timeout=10)
+
+
+def wine(args, timeout=60, check=False):
+    return run([WINE64] + list(args), timeout=timeout, check=check)
+
+
+# --- Display and prefix --------------------------------------------------------------
+
+def start_xvfb(screens=("1024x768x24",), xinerama=False):
+    """Starts Xvfb on a free display; returns (display, Popen)."""
+    for n in range(100, 200):
+        if os.path.exists(f"/tmp/.X{n}-lock") or os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            continue
+        # A white root window: whatever the saver covers turns visibly black.
+        argv = ["Xvfb", f":{n}", "-nolisten", "tcp", "-wr"]
+        if xinerama:
+            argv.append("+xinerama")
+        for i, geometry in enumerate(screens):
+            argv += ["-screen", str(i), geometry]
+        proc = subprocess.Popen(argv, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                start_new_session=True)
+        deadline = time.time() + 15
+        while time.time() < deadline:
+            if os.path.exists(f"/tmp/.X11-unix/X{n}"):
+                return f":{n}", proc
+            if proc.poll() is not None:
+                break
+            time.sleep(0.1)
+        proc.kill()
+    raise HarnessError("could not start Xvfb")
+
+
+def setup():
+    os.makedirs(STATE, exist_ok=True)
+    cleanup(quiet=True)
+    disp, proc = start_xvfb()
+    with open(os.path.join(STATE, "display"), "w") as f:
+        f.write(disp)
+    with open(os.path.join(STATE, "xvfb.pid"), "w") as f:
+        f.write(str(proc.pid))
+    t0 = time.time()
+    if not os.path.exists(os.path.join(PREFIX, "system.reg")):
+        wine(["wineboot", "-i"], timeout=240)
+    # Keep one wineserver for the whole run: every later Wine start is then quick.
+    subprocess.Popen([wineserver(), "-p"], env=env(), start_new_session=True, stdin=subprocess.DEVNULL,
+                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    wine(["cmd", "/c", "exit"], timeout=120)
+    with open(os.path.join(STATE, "wine-start-seconds"), "w") as f:
+        f.write(f"{time.time() - t0:.1f}\n")
+    print(f"display {disp}, Wine ready in {time.time() - t0:.1f}s")
+
+
+def cleanup(quiet=False):
+    try:
+        subprocess.run([wineserver(), "-k"], env=env(), timeout=30, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+    except (subprocess.TimeoutExpired, HarnessError):
+        pass
+    pidfile = os.path.join(STATE, "xvfb.pid")
+    if os.path.exists(pidfile):
+        try:
+            with open(pidfile) as f:
+                os.killpg(int(f.read().strip()), signal.SIGTERM)
+        except (OSError, ValueError):
+            pass
+        os.remove(pidfile)
+    if not quiet:
+        print("cleaned up")
+
+
+# --- Windows -------------------------------------------------------------------------
+
+class Window:
+    def __init__(self, line):
+        f = line.rstrip("\n").split("\t")
+        self.hwnd = int(f[0])
+        self.pid = int(f[1])
+        self.cls = f[2]
+        self.title = f[3]
+        self.rect = tuple(int(v) for v in f[4:8])
+        self.style = int(f[8], 16)
+        self.exstyle = int(f[9], 16)
+        self.visible = f[10] == "1"
+        self.related = int(f[11])
+
+    @property
+    def size(self):
+        return (self.rect[2] - self.rect[0], self.rect[3] - self.rect[1])
+
+    def __repr__(self):
+        return (f"Window({self.hwnd} {self.cls!r} {self.title!r} {self.rect} "
+                f"style={self.style:08x} ex={self.exstyle:08x} visible={self.visible})")
+
+
+def windows(parent=None):
+    args = [QVWIN, "list"] if parent is None else [QVWIN, "children", str(parent)]
+    out = wine(args, timeout=30).stdout
+    return [Window(line) for line in out.splitlines() if line.count("\t") >= 11]
+
+
+def find_windows(cls=None, title=None, visible_only=True, parent=None):
+    return [w for w in windows(parent)
+            if (cls is None or w.cls == cls) and (title is None or w.title == title)
+            and (w.visible or not visible_only)]
+
+
+def wait_for(predicate, timeout=20, interval=0.3, what="condition"):
+    deadline = time.time() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.time() > deadline:
+            raise HarnessError(f"timed out waiting for {what}")
+        time.sleep(interval)
+
+
+def wait_for_window(cls, title=None, timeout=20, parent=None):
+    found = wait_for(lambda: find_windows(cls, title, parent=parent), timeout,
+                     what=f"window {cls!r} {title!r}")
+    return found[0]
+
+
+def post(hwnd, message, wparam=0, lparam=0):
+    return wine([QVWIN, "post", str(hwnd), str(message), str(wparam), str(lparam)], timeout=30).returncode == 0
+
+
+def window_text(hwnd):
+    return wine([QVWIN, "text", str(hwnd)], timeout=30).stdout
+
+
+# --- The saver -----------------------------------------------------------------------
+
+class Saver:
+    """One saver process started with the given argument text."""
+
+    def __init__(self, *args, exe=None):
+        self.argv = [WINE64, exe or SAVER] + list(args)
+        self.proc = subprocess.Popen(self.argv, env=env(), stdin=subprocess.DEVNULL,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                     start_new_session=True)
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def wait(self, timeout=20):
+        """The Windows exit code, or raises HarnessError when it does not end in time."""
+        try:
+            self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired as exc:
+            raise HarnessError(f"saver still running after {timeout}s: {self.argv}") from exc
+        return signed32(self.proc.returncode)
+
+    def stays_running(self, seconds):
+        try:
+            self.proc.wait(timeout=seconds)
+            return False
+        except subprocess.TimeoutExpired:
+            return True
+
+    def kill(self):
+        kill_group(self.proc)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.kill()
+
+
+class PreviewHost:
+    """The stand-in for the display-settings dialog: a window with a 152 x 112 area in
+    which it starts the saver with "/p <area>"."""
+
+    def __init__(self, seconds=60, saver=None):
+        self.out = tempfile.NamedTemporaryFile(mode="w+", prefix="qvhost-", delete=False)
+        self.proc = subprocess.Popen([WINE64, PREVIEW_HOST, saver or SAVER, str(seconds)], env=env(),
+                                     stdin=subprocess.DEVNULL, stdout=self.out,
+                                     stderr=subprocess.DEVNULL, start_new_session=True)
+        line = wait_for(lambda: self.output() if "\n" in self.output() else None, 30,
+                        what="the preview host to start the saver")
+        m = re.match(r"area=(\d+) host=(\d+) pid=(\d+)", line)
+        if not m:
+            self.kill()
+            raise HarnessError(f"preview host said {line!r}")
+        self.area, self.host = int(m.group(1)), int(m.group(2))
+
+    def output(self):
+        with open(self.out.name) as f:
+            return f.read()
+
+    def close(self, timeout=30):
+        """Closes the host window; returns what it reported of the saver's end."""
+        post(self.host, 0x0010)  # WM_CLOSE
+        try:
+            self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired as exc:
+            raise HarnessError("preview host did not end") from exc
+        return self.output()
+
+    def kill(self):
+        kill_group(self.proc)
+        try:
+            os.unlink(self.out.name)
+        except OSError:
+            pass
+
+
+def run_saver(*args, timeout=20, exe=None):
+    with Saver(*args, exe=exe) as s:
+        return s.wait(timeout)
+
+
+def saver_window(timeout=20):
+    return wait_for_window("WindowsScreenSaverClass", "Screen Saver", timeout)
+
+
+# --- Input (X11) ---------------------------------------------------------------------
+
+def xdotool(*args):
+    run(["xdotool"] + [str(a) for a in args], timeout=20, check=True)
+
+
+def key(name, focus_title=None):
+    """Presses a key. Without a window manager the X focus follows the pointer, so a key
+    meant for a window that is not under the pointer first focuses it by title."""
+    if focus_title:
+        xdotool("search", "--sync", "--name", focus_title, "windowfocus", "--sync")
+    xdotool("key", name)
+
+
+def click(button=1):
+    xdotool("click", button)
+
+
+def mouse_to(x, y):
+    xdotool("mousemove", x, y)
+
+
+def mouse_by(dx, dy):
+    xdotool("mousemove_relative", "--", dx, dy)
+
+
+# --- Screenshots ---------------------------------------------------------------------
+
+class Picture:
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb
+
+    def pixel(self, x, y):
+        i = 3 * (y * self.width + x)
+        return tuple(self.rgb[i:i + 3])
+
+    def region_colours(self, left, top, right, bottom):
+        """The set of distinct colours in a rectangle (right, bottom exclusive)."""
+        colours = set()
+        for y in range(top, bottom):
+            row = self.rgb[3 * (y * self.width + left):3 * (y * self.width + right)]
+            colours.update(zip(row[0::3], row[1::3], row[2::3]))
+        return colours
+
+    def save_png(self, path):
+        raw = b"".join(b"\0" + bytes(self.rgb[3 * y * self.width:3 * (y + 1) * self.width])
+                       for y in range(self.height))
+
+        def chunk(kind, data):
+            body = kind + data
+            return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+        png = (b"\x89PNG\r\n\x1a\n" +
+               chunk(b"IHDR", struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)) +
+               chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b""))
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        with open(path, "wb") as f:
+            f.write(png)
+
+
+def screenshot(save_as=None):
+    """Grabs the whole display as 8-bit RGB (ImageMagick's import, as a PPM)."""
+    p = subprocess.run(["import", "-display", display(), "-window", "root", "-depth", "8", "ppm:-"],
+                       capture_output=True, timeout=30)
+    if p.returncode != 0:
+        raise HarnessError(f"import failed: {p.stderr.decode(errors='replace')[-300:]}")
+    data = p.stdout
+    fields, pos = [], 0
+    while len(fields) < 4:  # magic, width, height, maxval; comments are not produced
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    pos += 1
+    if fields[0] != b"P6" or fields[3] != b"255":
+        raise HarnessError(f"unexpected screenshot format {fields}")
+    pic = Picture(int(fields[1]), int(fields[2]), data[pos:])
+    if save_as:
+        pic.save_png(save_as)
+    return pic
+
+
+def artifact(name):
+    os.makedirs(os.path.join(STATE, "artifacts"), exist_ok=True)
+    return os.path.join(STATE, "artifacts", name)
+
+
+# --- Registry ------------------------------------------------------------------------
+
+def reg_add(key_path, name, value, kind="REG_SZ"):
+    wine(["reg", "add", key_path, "/v", name, "/t", kind, "/d", str(value), "/f"], timeout=30, check=True)
+
+
+def reg_query(key_path, name):
+    """The value's text as reg prints it, or None when missing."""
+    p = wine(["reg", "query", key_path, "/v", name], timeout=30)
+    if p.returncode != 0:
+        return None
+    for line in p.stdout.splitlines():
+        parts = line.split(None, 2)
+        if len(parts) >= 3 and parts[0] == name:
+            return parts[2].strip()
+    return None
+
+
+def reg_delete(key_path):
+    wine(["reg", "delete", key_path, "/f"], timeout=30)
+
+
+def main(argv):
+    if len(argv) < 2:
+        print(__doc__)
+        return 2
+    if argv[1] == "setup":
+        setup()
+        return 0
+    if argv[1] == "cleanup":
+        cleanup()
+        return 0
+    if argv[1] == "run" and len(argv) >= 3:
+        proc = subprocess.Popen([WINE64] + argv[2:], env=env(), stdin=subprocess.DEVNULL)
+        try:
+            return proc.wait(timeout=900)
+        except subprocess.TimeoutExpired:
+            kill_group(proc)
+            return 124
+    print(__doc__)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

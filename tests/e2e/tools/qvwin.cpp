@@ -1,0 +1,107 @@
+// qvwin: a small window inspector for the end-to-end tests, run under Wine beside the
+// saver. It lists windows with their class, title, rectangle and styles, reads the
+// texts inside a window (a message box's message), and posts or sends messages.
+//
+//   qvwin list                      top-level windows
+//   qvwin children <hwnd>           child windows of a window
+//   qvwin text <hwnd>               texts of the window and its children
+//   qvwin post <hwnd> <msg> [w] [l] post a message
+//   qvwin send <hwnd> <msg> [w] [l] send a message, print the result
+//   qvwin foreground                the foreground window
+//   qvwin click <hwnd> <control-id> press a dialog button
+//
+// Output lines are tab-separated: hwnd pid class title left top right bottom style
+// exstyle visible owner-or-parent. Numbers are decimal, styles hexadecimal.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+HWND ParseHwnd(const char* text) {
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(text, nullptr, 0)));
+}
+
+unsigned long long Num(HWND h) { return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(h)); }
+
+void PrintWindow(HWND hwnd, HWND related) {
+  char cls[256] = "", title[512] = "";
+  GetClassNameA(hwnd, cls, sizeof cls);
+  GetWindowTextA(hwnd, title, sizeof title);
+  for (char* p = title; *p; ++p)
+    if (*p == '\t' || *p == '\n' || *p == '\r') *p = ' ';
+  RECT r{};
+  GetWindowRect(hwnd, &r);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  std::printf("%llu\t%lu\t%s\t%s\t%ld\t%ld\t%ld\t%ld\t%08lx\t%08lx\t%d\t%llu\n", Num(hwnd),
+              pid, cls, title, r.left, r.top, r.right, r.bottom,
+              static_cast<unsigned long>(GetWindowLongPtrA(hwnd, GWL_STYLE)),
+              static_cast<unsigned long>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE)),
+              IsWindowVisible(hwnd) ? 1 : 0, Num(related));
+}
+
+BOOL CALLBACK ListTop(HWND hwnd, LPARAM) {
+  PrintWindow(hwnd, GetWindow(hwnd, GW_OWNER));
+  return TRUE;
+}
+
+BOOL CALLBACK ListChild(HWND hwnd, LPARAM) {
+  PrintWindow(hwnd, GetParent(hwnd));
+  return TRUE;
+}
+
+BOOL CALLBACK PrintText(HWND hwnd, LPARAM) {
+  char text[2048] = "";
+  GetWindowTextA(hwnd, text, sizeof text);
+  if (text[0]) std::printf("%s\n", text);
+  return TRUE;
+}
+
+int Usage() {
+  std::fprintf(stderr, "usage: qvwin list | children H | text H | post H M [W L] | send H M [W L] | foreground | click H ID\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const char* cmd = argv[1];
+  if (!std::strcmp(cmd, "list")) {
+    EnumWindows(ListTop, 0);
+  } else if (!std::strcmp(cmd, "children") && argc >= 3) {
+    EnumChildWindows(ParseHwnd(argv[2]), ListChild, 0);
+  } else if (!std::strcmp(cmd, "text") && argc >= 3) {
+    const HWND hwnd = ParseHwnd(argv[2]);
+    PrintText(hwnd, 0);
+    EnumChildWindows(hwnd, PrintText, 0);
+  } else if ((!std::strcmp(cmd, "post") || !std::strcmp(cmd, "send")) && argc >= 4) {
+    const HWND hwnd = ParseHwnd(argv[2]);
+    const UINT message = static_cast<UINT>(std::strtoul(argv[3], nullptr, 0));
+    const WPARAM w = argc > 4 ? static_cast<WPARAM>(std::strtoull(argv[4], nullptr, 0)) : 0;
+    const LPARAM l = argc > 5 ? static_cast<LPARAM>(std::strtoll(argv[5], nullptr, 0)) : 0;
+    if (cmd[0] == 'p') {
+      if (!PostMessageA(hwnd, message, w, l)) return 1;
+    } else {
+      DWORD_PTR result = 0;
+      if (!SendMessageTimeoutA(hwnd, message, w, l, SMTO_ABORTIFHUNG, 5000, &result)) return 1;
+      std::printf("%llu\n", static_cast<unsigned long long>(result));
+    }
+  } else if (!std::strcmp(cmd, "foreground")) {
+    const HWND fg = GetForegroundWindow();
+    if (fg) PrintWindow(fg, GetWindow(fg, GW_OWNER));
+  } else if (!std::strcmp(cmd, "click") && argc >= 4) {
+    const HWND dialog = ParseHwnd(argv[2]);
+    const int id = std::atoi(argv[3]);
+    if (!PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))))
+      return 1;
+  } else {
+    return Usage();
+  }
+  std::fflush(stdout);
+  return 0;
+}
