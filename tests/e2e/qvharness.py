@@ -48,7 +48,13 @@ def wineserver():
     raise HarnessError("wineserver not found")
 
 
+# Set by programs that bring their own display (the demo); tests use the shared one.
+DISPLAY_OVERRIDE = None
+
+
 def display():
+    if DISPLAY_OVERRIDE:
+        return DISPLAY_OVERRIDE
     try:
         with open(os.path.join(STATE, "display")) as f:
             return f.read().strip()
@@ -140,8 +146,7 @@ def setup():
     with open(os.path.join(STATE, "xvfb.pid"), "w") as f:
         f.write(str(proc.pid))
     t0 = time.time()
-    if not os.path.exists(os.path.join(PREFIX, "system.reg")):
-        wine(["wineboot", "-i"], timeout=240)
+    ensure_prefix()
     # Keep one wineserver for the whole run: every later Wine start is then quick.
     subprocess.Popen([wineserver(), "-p"], env=env(), start_new_session=True, stdin=subprocess.DEVNULL,
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -149,6 +154,12 @@ def setup():
     with open(os.path.join(STATE, "wine-start-seconds"), "w") as f:
         f.write(f"{time.time() - t0:.1f}\n")
     print(f"display {disp}, Wine ready in {time.time() - t0:.1f}s")
+
+
+def ensure_prefix():
+    """Creates the private Wine prefix on first use (10 to 20 seconds)."""
+    if not os.path.exists(os.path.join(PREFIX, "system.reg")):
+        wine(["wineboot", "-i"], timeout=240)
 
 
 def cleanup(quiet=False):
