@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
 start=$(date +%s)
-"$root/scripts/build.sh" native native-asan win64 win32
+"$root/scripts/build.sh" native native-asan fuzz win64 win32
 
 # The 32-bit runtime cannot run here (no 32-bit Wine); check what it is instead.
 "$root/scripts/check_binaries.sh"
@@ -17,6 +17,7 @@ mkdir -p build/all
 cat > build/all/CTestTestfile.cmake <<CTEST
 subdirs("$root/build/native")
 subdirs("$root/build/native-asan")
+subdirs("$root/build/fuzz")
 subdirs("$root/build/win64")
 CTEST
 echo "build and checks took $(( $(date +%s) - start ))s"
