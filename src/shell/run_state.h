@@ -3,6 +3,8 @@
 // feed-navigation keys. Pure state machines; the Win32 run carries out the actions.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace qv {
 
@@ -57,5 +59,11 @@ enum class FeedKeyOutcome {
 };
 
 FeedKeyOutcome HandleFeedKey(uint32_t virtualKey, FeedNavigation& nav, int32_t itemCount);
+
+// The command line that opens a feed item's address in the browser:
+// explorer.exe "<address>". Feed addresses come from the network, so only plain web
+// addresses (http or https, no quotes, spaces or control characters) are accepted;
+// anything else gives an empty text and nothing is started.
+std::string BrowserCommandLine(std::string_view address);
 
 }  // namespace qv

@@ -110,6 +110,22 @@ TEST(FeedKeys, SpaceAndF2WorkWhileChanging) {
   EXPECT_EQ(HandleFeedKey(0x1B /* escape */, nav, 3), FeedKeyOutcome::NotHandled);
 }
 
+TEST(FeedKeys, BrowserCommandLineTakesOnlyPlainWebAddresses) {
+  EXPECT_EQ(BrowserCommandLine("http://example.org/a?b=1&c=2"),
+            "explorer.exe \"http://example.org/a?b=1&c=2\"");
+  EXPECT_EQ(BrowserCommandLine("HTTPS://example.org/"), "explorer.exe \"HTTPS://example.org/\"");
+  // A quote would end the argument and let the rest of the address add its own.
+  EXPECT_EQ(BrowserCommandLine("http://x/\" /select,C:\\Windows"), "");
+  EXPECT_EQ(BrowserCommandLine("http://x/a b"), "");
+  EXPECT_EQ(BrowserCommandLine("http://x/\r\nb"), "");
+  // Anything but the web: local programs and files are never started from a feed.
+  EXPECT_EQ(BrowserCommandLine("C:\\Windows\\System32\\calc.exe"), "");
+  EXPECT_EQ(BrowserCommandLine("file:///C:/x.exe"), "");
+  EXPECT_EQ(BrowserCommandLine("javascript:alert(1)"), "");
+  EXPECT_EQ(BrowserCommandLine(""), "");
+  EXPECT_EQ(BrowserCommandLine("http://" + std::string(3000, 'a')), "");
+}
+
 TEST(FramePacer, PacesToAbsoluteFrameTimes) {
   FramePacer p(kFastFramePeriodMs);
   p.CatchUp(5.0);

@@ -44,9 +44,31 @@ void ShowMediaWindow(int show) {
   if (const HWND media = Scene.MediaWindow()) ShowWindow(media, show);
 }
 
-// Opens the current feed item's link in the browser. Returns whether it started.
-bool OpenFeedLink() {
-  // The feed channel arrives with the feed issue's work; without items there is no link.
+// Starts the browser with address. Returns whether a process started.
+bool LaunchBrowser(const std::string& address) {
+  std::string commandLine = BrowserCommandLine(address);
+  if (commandLine.empty()) return false;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return true;
+}
+
+// F2 with a feed shown: the current item's link (or guid) in the browser. The result
+// says whether the key goes on to close the saver behind the browser.
+bool OpenFeedLink(HWND hwnd) {
+  std::string address;  // the item's link, or its guid when the link is empty
+  if (address.empty()) return false;  // no channel items in this build: nothing to open
+  if (LaunchBrowser(address)) return true;
+  MessageBoxA(hwnd, "Unspecified error when trying to open Internet browser.", nullptr,
+              MB_OK | MB_ICONSTOP);
   return false;
 }
 
@@ -140,7 +162,7 @@ LRESULT OnKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     case FeedKeyOutcome::Consumed:
       return 0;
     case FeedKeyOutcome::OpenLink:
-      if (!OpenFeedLink()) return 0;
+      if (!OpenFeedLink(hwnd)) return 0;
       break;
     case FeedKeyOutcome::NotHandled:
       break;

@@ -65,7 +65,8 @@ int main(int argc, char** argv) {
   if (!hostWnd || !areaWnd) return 1;
   SetTimer(hostWnd, 1, static_cast<UINT>(seconds) * 1000u, nullptr);
 
-  std::string command = "\"" + std::string(argv[1]) + "\" /p " + std::to_string(Num(areaWnd));
+  std::string command;
+  command.append("\"").append(argv[1]).append("\" /p ").append(std::to_string(Num(areaWnd)));
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
