@@ -5,14 +5,9 @@
 #include <cstdint>
 #include <span>
 
-namespace qv {
+#include "shell/geometry.h"
 
-struct Rect32 {
-  int32_t left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
-  int32_t Width() const { return right - left; }
-  int32_t Height() const { return bottom - top; }
-  bool operator==(const Rect32&) const = default;
-};
+namespace qv {
 
 inline constexpr int kMaxMonitors = 5;
 

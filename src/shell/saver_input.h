@@ -4,13 +4,9 @@
 #pragma once
 #include <cstdint>
 
-namespace qv {
+#include "shell/geometry.h"
 
-struct Point32 {
-  int32_t x = 0;
-  int32_t y = 0;
-  bool operator==(const Point32&) const = default;
-};
+namespace qv {
 
 // The shell state the rules read.
 struct ShellFlags {

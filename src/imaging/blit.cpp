@@ -1,0 +1,350 @@
+#include "imaging/blit.h"
+
+#include <cstring>
+#include <type_traits>
+
+#include "imaging/palette.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#define QV_BLIT_SSE2 1
+#endif
+
+namespace qv {
+
+namespace {
+
+// --- Shared pieces ----------------------------------------------------------------------
+
+// 5-5-5 channels widened to 8 bits (c << 3) and back.
+inline uint32_t Red16(uint32_t p) { return ((p >> 10) & 0x1F) << 3; }
+inline uint32_t Green16(uint32_t p) { return ((p >> 5) & 0x1F) << 3; }
+inline uint32_t Blue16(uint32_t p) { return (p & 0x1F) << 3; }
+inline uint16_t Pack16(uint32_t red, uint32_t green, uint32_t blue) {
+  return static_cast<uint16_t>(((red >> 3) << 10) | ((green >> 3) << 5) | (blue >> 3));
+}
+
+inline uint32_t BackRed(uint32_t c) { return c & 0xFF; }
+inline uint32_t BackGreen(uint32_t c) { return (c >> 8) & 0xFF; }
+inline uint32_t BackBlue(uint32_t c) { return (c >> 16) & 0xFF; }
+
+// Blended 32-bit channels above 254 are stored as 255.
+inline uint8_t Store32(uint32_t v) { return static_cast<uint8_t>(v > 254 ? 255 : v); }
+
+inline uint16_t Load16(const uint8_t* p) {
+  uint16_t v;
+  std::memcpy(&v, p, 2);
+  return v;
+}
+inline void Save16(uint8_t* p, uint16_t v) { std::memcpy(p, &v, 2); }
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+// Walks the rectangle's rows upwards and hands each row to fn(dst, src, mask).
+template <class RowFn>
+inline void ForEachRow(const BlitRows& b, RowFn fn) {
+  uint8_t* d = b.dst;
+  const uint8_t* s = b.src;
+  const uint8_t* m = b.mask;
+  for (int k = 0; k < b.height; ++k) {
+    fn(d, s, m);
+    d += b.dstStride;
+    s += b.srcStride;
+    if (m) m += b.maskStride;
+  }
+}
+
+// --- The rules, one pixel at a time ------------------------------------------------------
+
+// Depth 16, one pixel: returns the new destination pixel.
+inline uint16_t Pixel16(const BlitRows& b, uint16_t s, uint16_t d, int q) {
+  const uint32_t op = static_cast<uint32_t>(b.opacity);
+  const uint32_t sr = Red16(s), sg = Green16(s), sb = Blue16(s);
+  const uint32_t dr = Red16(d), dg = Green16(d), db = Blue16(d);
+  if (q < 0) {  // no mask
+    if (op == 100) return s;
+    return Pack16((sr * op + dr * (100 - op)) / 100, (sg * op + dg * (100 - op)) / 100,
+                  (sb * op + db * (100 - op)) / 100);
+  }
+  const uint32_t uq = static_cast<uint32_t>(q);
+  if (op == 100) {
+    const uint32_t br = b.solidBack ? BackRed(b.backColor) : dr;
+    const uint32_t bg = b.solidBack ? BackGreen(b.backColor) : dg;
+    const uint32_t bb = b.solidBack ? BackBlue(b.backColor) : db;
+    return Pack16((sr * uq + br * (255 - uq)) / 255, (sg * uq + bg * (255 - uq)) / 255,
+                  (sb * uq + bb * (255 - uq)) / 255);
+  }
+  if (!b.solidBack) {
+    const uint32_t u = uq * op / 255;
+    return Pack16((sr * u + dr * (100 - u)) / 100, (sg * u + dg * (100 - u)) / 100,
+                  (sb * u + db * (100 - u)) / 100);
+  }
+  const uint32_t br = BackRed(b.backColor), bg = BackGreen(b.backColor), bb = BackBlue(b.backColor);
+  return Pack16((op * ((sr * uq + br * (255 - uq)) / 255) + dr * (100 - op)) / 100,
+                (op * ((sg * uq + bg * (255 - uq)) / 255) + dg * (100 - op)) / 100,
+                (op * ((sb * uq + bb * (255 - uq)) / 255) + db * (100 - op)) / 100);
+}
+
+// Depth 32, one channel of a blended pixel. q < 0: no mask.
+inline uint8_t Channel32(const BlitRows& b, uint32_t s, uint32_t d, uint32_t back, int q) {
+  const uint32_t op = static_cast<uint32_t>(b.opacity);
+  if (q < 0) return Store32((s * op + d * (100 - op)) / 100);
+  const uint32_t uq = static_cast<uint32_t>(q);
+  if (op == 100) {
+    const uint32_t under = b.solidBack ? back : d;
+    return Store32((s * uq + under * (255 - uq)) >> 8);
+  }
+  if (!b.solidBack) {
+    const uint32_t a = uq * op / 100;
+    return Store32((s * a + d * (255 - a)) >> 8);
+  }
+  return Store32(((((s * uq + back * (255 - uq)) >> 8) * op) + d * (100 - op)) / 100);
+}
+
+inline void Pixel32(const BlitRows& b, const uint8_t* s, uint8_t* d, int q) {
+  d[0] = Channel32(b, s[0], d[0], BackBlue(b.backColor), q);
+  d[1] = Channel32(b, s[1], d[1], BackGreen(b.backColor), q);
+  d[2] = Channel32(b, s[2], d[2], BackRed(b.backColor), q);
+}
+
+}  // namespace
+
+void BlitReference(const BlitRows& b) {
+  if (!b.dst || !b.src || b.width <= 0 || b.height <= 0) return;
+  const bool masked = b.mask != nullptr;
+  const bool keyed = !masked && b.key != kNoKey;
+  ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
+    for (int x = 0; x < b.width; ++x) {
+      switch (b.depth) {
+        case 8:
+          if (masked) {
+            if (m[x] >= kMaskThreshold8) d[x] = s[x];
+            else if (b.solidBack)
+              d[x] = AppPaletteIndex(BackRed(b.backColor), BackGreen(b.backColor), BackBlue(b.backColor));
+          } else if (!keyed || s[x] != static_cast<uint8_t>(b.key)) {
+            d[x] = s[x];
+          }
+          break;
+        case 16: {
+          const uint16_t sp = Load16(s + 2 * x);
+          if (keyed && sp == kMarker16) break;
+          Save16(d + 2 * x, Pixel16(b, sp, Load16(d + 2 * x), masked ? m[x] : -1));
+          break;
+        }
+        default: {
+          const uint8_t* sp = s + 4 * x;
+          uint8_t* dp = d + 4 * x;
+          if (keyed && Load32(sp) == kMarker32) break;
+          if (!masked && b.opacity == 100) std::memcpy(dp, sp, 4);  // copied whole
+          else Pixel32(b, sp, dp, masked ? m[x] : -1);
+          break;
+        }
+      }
+    }
+  });
+}
+
+namespace {
+
+// --- Fast paths ---------------------------------------------------------------------------
+
+void Blit8(const BlitRows& b) {
+  const size_t bytes = static_cast<size_t>(b.width);
+  if (b.mask) {
+    const uint8_t back =
+        AppPaletteIndex(BackRed(b.backColor), BackGreen(b.backColor), BackBlue(b.backColor));
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
+      if (b.solidBack) {
+        for (size_t x = 0; x < bytes; ++x) d[x] = m[x] >= kMaskThreshold8 ? s[x] : back;
+      } else {
+        for (size_t x = 0; x < bytes; ++x) d[x] = m[x] >= kMaskThreshold8 ? s[x] : d[x];
+      }
+    });
+  } else if (b.key != kNoKey) {
+    const uint8_t key = static_cast<uint8_t>(b.key);
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) {
+      for (size_t x = 0; x < bytes; ++x) d[x] = s[x] != key ? s[x] : d[x];
+    });
+  } else {
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) { std::memcpy(d, s, bytes); });
+  }
+}
+
+void Blit16(const BlitRows& b) {
+  const size_t n = static_cast<size_t>(b.width);
+  const bool keyed = !b.mask && b.key != kNoKey;
+  if (!b.mask && !keyed && b.opacity == 100) {
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) { std::memcpy(d, s, 2 * n); });
+    return;
+  }
+  if (keyed && b.opacity == 100) {
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) {
+      for (size_t x = 0; x < n; ++x) {
+        const uint16_t sp = Load16(s + 2 * x);
+        if (sp != kMarker16) Save16(d + 2 * x, sp);
+      }
+    });
+    return;
+  }
+  // Blends: one loop per case so that the pixel function folds its branches away.
+  auto run = [&](auto masked, auto solid, auto full) {
+    BlitRows c = b;
+    c.solidBack = decltype(solid)::value;
+    c.opacity = decltype(full)::value ? 100 : b.opacity;
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
+      for (size_t x = 0; x < n; ++x) {
+        const uint16_t sp = Load16(s + 2 * x);
+        if (keyed && sp == kMarker16) continue;
+        Save16(d + 2 * x, Pixel16(c, sp, Load16(d + 2 * x), decltype(masked)::value ? m[x] : -1));
+      }
+    });
+  };
+  using T = std::true_type;
+  using F = std::false_type;
+  if (!b.mask) run(F{}, F{}, F{});
+  else if (b.opacity == 100) b.solidBack ? run(T{}, T{}, T{}) : run(T{}, F{}, T{});
+  else b.solidBack ? run(T{}, T{}, F{}) : run(T{}, F{}, F{});
+}
+
+#if QV_BLIT_SSE2
+// x / 100 for x <= 25500 and x / 255 for x <= 65025, in unsigned 16-bit lanes.
+inline __m128i Div100(__m128i x) { return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(0x147B)), 3); }
+
+// Mask bytes of four pixels, each repeated over the pixel's four 16-bit lanes: low holds
+// pixels 0 and 1, high pixels 2 and 3.
+inline void SpreadMask(const uint8_t* m, __m128i* low, __m128i* high) {
+  uint32_t four;
+  std::memcpy(&four, m, 4);
+  const __m128i q = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(four)), _mm_setzero_si128());
+  const __m128i pairs = _mm_unpacklo_epi16(q, q);
+  *low = _mm_unpacklo_epi32(pairs, pairs);
+  *high = _mm_unpackhi_epi32(pairs, pairs);
+}
+
+// Keeps the destination's fourth byte in every pixel.
+inline __m128i KeepAlphaByte(__m128i blended, __m128i d) {
+  const __m128i top = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+  return _mm_or_si128(_mm_andnot_si128(top, blended), _mm_and_si128(top, d));
+}
+
+template <class Fn>
+inline void Row32(uint8_t* d, const uint8_t* s, const uint8_t* m, int width, Fn fn,
+                  const BlitRows& b) {
+  int x = 0;
+  for (; x + 4 <= width; x += 4) {
+    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x));
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x), fn(sv, dv, m ? m + x : nullptr));
+  }
+  for (; x < width; ++x) {  // the last pixels of the row one by one
+    const uint8_t* sp = s + 4 * x;
+    if (b.key != kNoKey && !b.mask && Load32(sp) == kMarker32) continue;
+    if (!b.mask && b.opacity == 100) std::memcpy(d + 4 * x, sp, 4);
+    else Pixel32(b, sp, d + 4 * x, m ? m[x] : -1);
+  }
+}
+#endif
+
+void Blit32(const BlitRows& b) {
+  const bool keyed = !b.mask && b.key != kNoKey;
+  if (!b.mask && !keyed && b.opacity == 100) {
+    const size_t bytes = 4 * static_cast<size_t>(b.width);
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) { std::memcpy(d, s, bytes); });
+    return;
+  }
+#if QV_BLIT_SSE2
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i marker = _mm_set1_epi32(static_cast<int>(kMarker32));
+  const __m128i c255 = _mm_set1_epi16(255);
+  const __m128i op = _mm_set1_epi16(static_cast<int16_t>(b.opacity));
+  const __m128i opRest = _mm_set1_epi16(static_cast<int16_t>(100 - b.opacity));
+  // The background colour as 16-bit lanes in blue, green, red order, twice.
+  const __m128i back = _mm_setr_epi16(
+      static_cast<int16_t>(BackBlue(b.backColor)), static_cast<int16_t>(BackGreen(b.backColor)),
+      static_cast<int16_t>(BackRed(b.backColor)), 0, static_cast<int16_t>(BackBlue(b.backColor)),
+      static_cast<int16_t>(BackGreen(b.backColor)), static_cast<int16_t>(BackRed(b.backColor)), 0);
+
+  // (s x op + d x (100 - op)) / 100 on eight lanes.
+  auto opacityMix = [&](__m128i s16, __m128i d16) {
+    return Div100(_mm_add_epi16(_mm_mullo_epi16(s16, op), _mm_mullo_epi16(d16, opRest)));
+  };
+  // (s x q + u x (255 - q)) >> 8 on eight lanes.
+  auto maskMix = [&](__m128i s16, __m128i u16, __m128i q) {
+    return _mm_srli_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(s16, q), _mm_mullo_epi16(u16, _mm_sub_epi16(c255, q))), 8);
+  };
+  auto halves = [&](auto&& fn, __m128i sv, __m128i dv, __m128i qlo, __m128i qhi) {
+    const __m128i lo = fn(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero), qlo);
+    const __m128i hi = fn(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero), qhi);
+    return KeepAlphaByte(_mm_packus_epi16(lo, hi), dv);
+  };
+
+  if (!b.mask) {
+    auto mix = [&](__m128i s16, __m128i d16, __m128i) { return opacityMix(s16, d16); };
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) {
+      Row32(d, s, nullptr, b.width, [&](__m128i sv, __m128i dv, const uint8_t*) {
+        if (!keyed) return halves(mix, sv, dv, zero, zero);
+        const __m128i out = b.opacity == 100 ? sv : halves(mix, sv, dv, zero, zero);
+        const __m128i skip = _mm_cmpeq_epi32(sv, marker);
+        return _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, out));
+      }, b);
+    });
+    return;
+  }
+
+  if (b.opacity == 100) {
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
+      Row32(d, s, m, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
+        __m128i qlo, qhi;
+        SpreadMask(mq, &qlo, &qhi);
+        if (b.solidBack)
+          return halves([&](__m128i s16, __m128i, __m128i q) { return maskMix(s16, back, q); }, sv,
+                        dv, qlo, qhi);
+        return halves(maskMix, sv, dv, qlo, qhi);
+      }, b);
+    });
+    return;
+  }
+  ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
+    Row32(d, s, m, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
+      __m128i qlo, qhi;
+      SpreadMask(mq, &qlo, &qhi);
+      if (b.solidBack) {
+        return halves([&](__m128i s16, __m128i d16, __m128i q) {
+          return opacityMix(maskMix(s16, back, q), d16);
+        }, sv, dv, qlo, qhi);
+      }
+      // a = q x op / 100, then a plain mask mix with a.
+      return halves([&](__m128i s16, __m128i d16, __m128i q) {
+        return maskMix(s16, d16, Div100(_mm_mullo_epi16(q, op)));
+      }, sv, dv, qlo, qhi);
+    }, b);
+  });
+#else
+  BlitReference(b);
+#endif
+}
+
+}  // namespace
+
+void BlitPixels(const BlitRows& b) {
+  if (!b.dst || !b.src || b.width <= 0 || b.height <= 0) return;
+  switch (b.depth) {
+    case 8:
+      Blit8(b);
+      break;
+    case 16:
+      Blit16(b);
+      break;
+    case 32:
+      Blit32(b);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,77 @@
+// CDibKSV: a picture surface at the screen's depth (8 bits through the application
+// palette, 16 as 5-5-5, or 32 as blue, green, red and a spare byte), held in one packed
+// DIB block. The scene's back buffer and background are such surfaces and every sprite
+// is one; Blit composites a rectangle of one surface into another.
+#pragma once
+#include <cstdint>
+
+#include "imaging/imaging_platform.h"
+#include "shell/geometry.h"
+
+namespace qv {
+
+// The surface depth for a screen depth: 15 or 16 give 16, 24 and more give 32, anything
+// else 8.
+int SurfaceDepthFor(int screenDepth);
+
+class CDibKSV {
+ public:
+  CDibKSV();                        // depth from ScreenDepth()
+  explicit CDibKSV(int depth);      // depth chosen by the caller (tools, tests)
+  CDibKSV(const CDibKSV&) = delete;
+  CDibKSV& operator=(const CDibKSV&) = delete;
+  virtual ~CDibKSV();
+
+  virtual int GetWidth() const;
+  virtual int GetHeight() const;
+  virtual Rect32 GetRect() const { return Rect32{0, 0, GetWidth(), GetHeight()}; }
+  // A new block of width x height at the surface's depth (pixels not initialised).
+  virtual bool Create(int width, int height);
+  // 8 bits: a palette is all that is needed, the pixels already hold its indices.
+  virtual bool MapToPalette(PaletteHandle palette) { return m_nDepth == 8 && palette; }
+
+  // Takes a picture: depth 8 keeps an 8-bit block with a full colour table as it is,
+  // depth 16 and 32 store its conversion and free the given block. False (and the block
+  // freed) when the picture does not fit the surface.
+  bool SetFromDib(DibHandle block);
+
+  int Depth() const { return m_nDepth; }
+  DibHandle Block() const { return m_hBlock; }
+  int RowBytes() const;
+  // y counted from the top; none outside the surface (negative coordinates included).
+  uint8_t* PixelAddress(int x, int y);
+  uint32_t GetPixelValue(int x, int y);
+  // 8 bits only: the colour table and its entry count.
+  uint8_t* ColorTable();
+  int ColorCount();
+
+  // Keeps the block locked across many operations (the back buffer during a frame).
+  uint8_t* Lock();
+  void Unlock();
+
+  // Composites the rectangle (srcX, srcY, width, height) of this surface into dest at
+  // (destX, destY). key: -1 for none, else a palette index | 0x01000000 at 8 bits, or
+  // any other value at 16 and 32 bits, where prepared pictures carry the markers.
+  // opacity 0..100; mask: one byte per pixel of this surface, bottom-up rows of the
+  // surface's width. The rectangle is clipped to both surfaces.
+  virtual void Blit(CDibKSV* dest, int destX, int destY, int width, int height, int srcX, int srcY,
+                    int32_t key, int opacity, const uint8_t* mask, bool solidBack, uint32_t backColor);
+
+ protected:
+  void ReplaceBlock(DibHandle block);
+
+ private:
+  // Locks for the length of one call unless the surface is already locked.
+  class Pin;
+
+  int m_nDepth;
+  DibHandle m_hBlock = nullptr;
+  uint8_t* m_pBits = nullptr;  // the locked address while locked
+};
+
+// A new 16-bit (5-5-5) or 32-bit (blue, green, red, 255) block from a 1, 4, 8 or 24-bit
+// picture; none for other depths or an unusable block.
+DibHandle DibToRgb555(DibHandle block);
+DibHandle DibToBgra32(DibHandle block);
+
+}  // namespace qv
