@@ -1,0 +1,80 @@
+// Types shared by the document and its records: the stored-file slot, the document
+// version of the archive being read, the decoded picture and the platform services the
+// records ask for while they load.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+// A stored file: a name plus the embedded bytes. No bytes means the name is an external
+// path (or nothing, when the name is empty too).
+struct MediaSlot {
+  std::string name;
+  std::vector<uint8_t> bytes;
+
+  uint32_t Count() const { return static_cast<uint32_t>(bytes.size()); }
+  bool IsEmbedded() const { return !bytes.empty(); }
+  void Clear() {
+    name.clear();
+    ReleaseBytes();
+  }
+  void ReleaseBytes() { std::vector<uint8_t>().swap(bytes); }
+  bool operator==(const MediaSlot&) const = default;
+};
+
+// Version of the archive being read or written (410 for the current format); the sprite
+// records decide by it which fields are present. Set from the signature at each load.
+extern int DocVersion;
+
+inline constexpr int kCurrentDocVersion = 410;
+
+// A decoded picture held as one packed DIB block (header, colour table, bottom-up rows).
+// It offers the part of the imaging layer's CDIB interface the document uses, so that
+// the two can be exchanged.
+class DecodedPicture {
+ public:
+  DecodedPicture() = default;
+  explicit DecodedPicture(std::vector<uint8_t> block) : m_block(std::move(block)) {}
+
+  // Width, height and bit count from either header kind; 0 for an empty or short block.
+  int GetWidth() const;
+  int GetHeight() const;
+  int GetBitCount() const;
+  bool IsEmpty() const { return m_block.empty(); }
+  const std::vector<uint8_t>& Block() const { return m_block; }
+
+  // Blends a 32-bit picture over a solid colour (0x00BBGGRR) into a 24-bit one; other
+  // depths are left as they are.
+  void FlattenAlpha(uint32_t colour);
+
+ private:
+  std::vector<uint8_t> m_block;
+};
+
+enum class TempFileForm { Replacing, Direct };
+
+// What the document and its sprites need from the platform while they load.
+class DocumentServices {
+ public:
+  virtual ~DocumentServices() = default;
+  // True when a directory search for the exact path finds an entry that is not a
+  // directory.
+  virtual bool FileExists(const std::string& path) = 0;
+  // Media files only play from Windows 7 (6.1) on.
+  virtual bool MediaFilesSupported() = 0;
+  // Writes the bytes to a temporary file with the extension of storedName, decodes it
+  // and deletes it; null when the file cannot be written or nothing decodes.
+  virtual std::unique_ptr<DecodedPicture> DecodePictureBytes(const std::vector<uint8_t>& bytes,
+                                                             const std::string& storedName,
+                                                             TempFileForm form) = 0;
+  // Decodes a picture file by its path; null when nothing decodes.
+  virtual std::unique_ptr<DecodedPicture> DecodePictureFile(const std::string& path) = 0;
+};
+
+// Removes leading and trailing white space.
+std::string TrimName(const std::string& name);
+
+}  // namespace qv

@@ -1,0 +1,108 @@
+#include "document/win32/load_document.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "document/ansi_text.h"
+
+namespace qv {
+
+namespace {
+
+class FileArchiveSource final : public ArchiveSource {
+ public:
+  FileArchiveSource(HANDLE file, uint64_t position, uint64_t size)
+      : m_file(file), m_left(size > position ? size - position : 0) {}
+
+  size_t Read(uint8_t* dst, size_t n) override {
+    size_t total = 0;
+    while (total < n) {
+      const DWORD want = static_cast<DWORD>(std::min<size_t>(n - total, 1u << 20));
+      DWORD got = 0;
+      if (!::ReadFile(m_file, dst + total, want, &got, nullptr) || got == 0) break;
+      total += got;
+    }
+    m_left -= std::min<uint64_t>(m_left, total);
+    return total;
+  }
+  uint64_t Remaining() const override { return m_left; }
+
+ private:
+  HANDLE m_file;
+  uint64_t m_left;
+};
+
+}  // namespace
+
+std::string Utf16ToAnsiCodePage(const unsigned char* utf16le, size_t count) {
+  if (count == 0 || count > 0x7FFFFFFF) return {};
+  std::wstring wide(count, L'\0');
+  for (size_t i = 0; i < count; ++i) {
+    wide[i] = static_cast<wchar_t>(utf16le[2 * i] | (utf16le[2 * i + 1] << 8));
+  }
+  const int n = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(count), nullptr, 0,
+                                      nullptr, nullptr);
+  if (n <= 0) return {};
+  std::string out(static_cast<size_t>(n), '\0');
+  ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(count), out.data(), n, nullptr,
+                        nullptr);
+  return out;
+}
+
+bool Win32DocumentServices::FileExists(const std::string& path) {
+  WIN32_FIND_DATAA data;
+  const HANDLE find = ::FindFirstFileA(path.c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return false;
+  ::FindClose(find);
+  return !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32DocumentServices::MediaFilesSupported() {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!::GetVersionExA(&info)) return false;
+  return info.dwMajorVersion > 6 || (info.dwMajorVersion == 6 && info.dwMinorVersion >= 1);
+}
+
+// PICTURE DECODE (to be wired with the package and imaging layers): write the bytes
+// with WriteBlockToTempFile in the given form and the stored name's extension, decode
+// the file with CDIB::LoadFile (path, empty type name), delete it, and hand back the
+// decoded block. Until then no picture decodes.
+std::unique_ptr<DecodedPicture> Win32DocumentServices::DecodePictureBytes(
+    const std::vector<uint8_t>&, const std::string&, TempFileForm) {
+  return nullptr;
+}
+
+// PICTURE DECODE (to be wired with the imaging layer): CDIB::LoadFile (path, empty type
+// name).
+std::unique_ptr<DecodedPicture> Win32DocumentServices::DecodePictureFile(const std::string&) {
+  return nullptr;
+}
+
+bool LoadDocument(CScreenSaverDoc& doc, const DocumentLocation& where,
+                  DocumentServices& services) {
+  const HANDLE file = ::CreateFileA(where.modulePath.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+
+  LARGE_INTEGER size = {};
+  LARGE_INTEGER start = {};
+  start.QuadPart = static_cast<LONGLONG>(where.archiveStart);
+  DocumentLoadError error = DocumentLoadError::UnexpectedFormat;
+  if (::GetFileSizeEx(file, &size) && ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
+    SetUtf16ToAnsi(&Utf16ToAnsiCodePage);
+    FileArchiveSource source(file, where.archiveStart, static_cast<uint64_t>(size.QuadPart));
+    error = ReadDocument(doc, source, &services, ArchiveReader::kBufferSize);
+  } else {
+    doc.DeleteContents();
+  }
+  ::CloseHandle(file);
+
+  if (error == DocumentLoadError::None) return true;
+  ::MessageBoxA(nullptr, DocumentLoadMessage(error), nullptr, MB_OK | MB_ICONWARNING);
+  return false;
+}
+
+}  // namespace qv
