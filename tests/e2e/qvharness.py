@@ -25,7 +25,13 @@ BUILD = os.path.abspath(BUILD)
 WINE64 = os.environ.get("QV_WINE64") or shutil.which("wine64") or "/usr/lib/wine/wine64"
 STATE = os.path.join(BUILD, "e2e")
 PREFIX = os.path.join(BUILD, "wineprefix")
-SAVER = os.path.join(BUILD, "quorvex.scr")
+# The bare runtime carries no package and only reports that; the tests run a saver
+# packed from a committed manifest with the Windows build of quorvex-pack.
+BARE_SAVER = os.path.join(BUILD, "quorvex.scr")
+SAVER = os.path.join(STATE, "saver.scr")
+SAVER_MANIFEST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "data", "saver.toml")
+PACK = os.path.join(BUILD, "quorvex-pack.exe")
+INFO = os.path.join(BUILD, "quorvex-info.exe")
 QVWIN = os.path.join(BUILD, "qvwin.exe")
 PREVIEW_HOST = os.path.join(BUILD, "qvpreviewhost.exe")
 SCREEN = (1024, 768)
@@ -151,6 +157,7 @@ def setup():
     subprocess.Popen([wineserver(), "-p"], env=env(), start_new_session=True, stdin=subprocess.DEVNULL,
                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     wine(["cmd", "/c", "exit"], timeout=120)
+    ensure_packed_saver(rebuild=True)
     with open(os.path.join(STATE, "wine-start-seconds"), "w") as f:
         f.write(f"{time.time() - t0:.1f}\n")
     print(f"display {disp}, Wine ready in {time.time() - t0:.1f}s")
@@ -160,6 +167,27 @@ def ensure_prefix():
     """Creates the private Wine prefix on first use (10 to 20 seconds)."""
     if not os.path.exists(os.path.join(PREFIX, "system.reg")):
         wine(["wineboot", "-i"], timeout=240)
+
+
+def winpath(path):
+    """A Linux path as Wine's programs see it (drive Z: is the root)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def pack(manifest, output, runtime=None):
+    """Packs a saver with quorvex-pack.exe; returns the CompletedProcess."""
+    return wine([PACK, "--runtime", winpath(runtime or BARE_SAVER), "-o", winpath(output), winpath(manifest)],
+                timeout=60)
+
+
+def ensure_packed_saver(rebuild=False):
+    """The saver the tests run: the bare runtime packed with tests/e2e/data/saver.toml."""
+    if rebuild or not os.path.exists(SAVER) or os.path.getmtime(SAVER) < os.path.getmtime(BARE_SAVER):
+        os.makedirs(STATE, exist_ok=True)
+        p = pack(SAVER_MANIFEST, SAVER)
+        if p.returncode != 0:
+            raise HarnessError(f"packing the test saver failed: {p.stdout} {p.stderr}")
+    return SAVER
 
 
 def cleanup(quiet=False):
@@ -246,9 +274,9 @@ def window_text(hwnd):
 class Saver:
     """One saver process started with the given argument text."""
 
-    def __init__(self, *args, exe=None):
-        self.argv = [WINE64, exe or SAVER] + list(args)
-        self.proc = subprocess.Popen(self.argv, env=env(), stdin=subprocess.DEVNULL,
+    def __init__(self, *args, exe=None, extra_env=None):
+        self.argv = [WINE64, exe or ensure_packed_saver()] + list(args)
+        self.proc = subprocess.Popen(self.argv, env=env(extra_env), stdin=subprocess.DEVNULL,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                                      start_new_session=True)
 
@@ -286,7 +314,7 @@ class PreviewHost:
 
     def __init__(self, seconds=60, saver=None):
         self.out = tempfile.NamedTemporaryFile(mode="w+", prefix="qvhost-", delete=False)
-        self.proc = subprocess.Popen([WINE64, PREVIEW_HOST, saver or SAVER, str(seconds)], env=env(),
+        self.proc = subprocess.Popen([WINE64, PREVIEW_HOST, saver or ensure_packed_saver(), str(seconds)], env=env(),
                                      stdin=subprocess.DEVNULL, stdout=self.out,
                                      stderr=subprocess.DEVNULL, start_new_session=True)
         line = wait_for(lambda: self.output() if "\n" in self.output() else None, 30,
@@ -347,6 +375,12 @@ def click(button=1):
 
 def mouse_to(x, y):
     xdotool("mousemove", x, y)
+
+
+def park_pointer():
+    """Puts the pointer where the application object moves the cursor at start (the
+    first monitor's bottom-right corner), so the X pointer and the saver agree on it."""
+    mouse_to(SCREEN[0] - 1, SCREEN[1] - 1)
 
 
 def mouse_by(dx, dy):

@@ -16,7 +16,7 @@ PBT_APMRESUMESUSPEND = 7
 
 class FullScreen(unittest.TestCase):
     def start(self, *args):
-        h.mouse_to(500, 400)
+        h.park_pointer()
         saver = h.Saver(*args)
         self.addCleanup(saver.kill)
         window = h.saver_window()
@@ -55,9 +55,11 @@ class FullScreen(unittest.TestCase):
     def test_mouse_moves_of_four_pixels_stay_and_five_close(self):
         saver, _ = self.start("/s")
         self.assertTrue(saver.stays_running(1.0))
-        h.mouse_by(3, 1)  # distance 4 from where the saver started
+        # The application object parks the cursor in the bottom-right corner at start, and
+        # moves toward the corner would clamp: move left and up.
+        h.mouse_by(-3, -1)  # distance 4 from where the saver started
         self.assertTrue(saver.stays_running(1.5), "a 4-pixel move closed the saver")
-        h.mouse_by(0, 1)  # now 3 right, 2 down: distance 5
+        h.mouse_by(0, -1)  # now 3 left, 2 up: distance 5
         self.assertEqual(saver.wait(10), 0)
 
     def test_system_and_power_commands(self):

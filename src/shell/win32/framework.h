@@ -37,4 +37,13 @@ class CWnd {
   HWND m_hWnd = nullptr;
 };
 
+// The least of an application object: one per process, built before the entry runs; it
+// learns the instance handle when the framework is initialised.
+class CWinApp {
+ public:
+  virtual ~CWinApp() = default;
+  void InitApplication(HINSTANCE instance) { m_hInstance = instance; }
+  HINSTANCE m_hInstance = nullptr;
+};
+
 }  // namespace qv

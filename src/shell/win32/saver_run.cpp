@@ -16,8 +16,6 @@
 namespace qv {
 
 RunState Run;
-PackageHeader Header;
-POINT SavedCursorPos{};
 
 namespace {
 
@@ -29,7 +27,7 @@ void CALLBACK PeriodicTimerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR
 }
 
 SplashTiming CurrentSplashTiming() {
-  return SplashTiming{Header.NoSplash, Header.SplashSeconds, Run.fastTiming};
+  return SplashTiming{Header.NoSplash != 0, Header.SplashSeconds, Run.fastTiming};
 }
 
 bool SaverIsActive(HWND hwnd) {
@@ -78,21 +76,32 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   Run.preview = Shell.flags.preview;
   Run.dialogMode = false;
   if (Run.preview) SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+  theApp.InitApplication(Shell.instance);
 
-  // The package header and the user's settings come next; the defaults stand for a
-  // package without splash, fixed preview or feed.
-  if (Run.preview) Header.NoSplash = true;
+  // The package header and the user's settings. Without them nothing else runs: the
+  // window stays black and input closes it as usual.
+  if (!LoadPackage()) return 0;
+  if (Run.preview) Header.NoSplash = 1;
 
   const LRESULT result = DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
 
-  if (Run.preview && Header.FixedPreview) return result;
+  if (Run.preview && Header.FixedPreview) {
+    // Only the fixed preview picture is shown; decoding it joins with the imaging layer.
+    ExtractPackageBlocks(ExtractMode::FixedPreview, Settings.MuteSound != 0);
+    WriteTestDiagnostic();
+    return result;
+  }
 
   Scene.Attach(hwnd);
   Run.timerTarget = hwnd;
   Run.sceneRect = MonitorRects.rects[0];
-  if (Run.preview) Scene.Start(nullptr, 640, 480);
-  else Scene.Start(nullptr, Run.sceneRect.Width(), Run.sceneRect.Height());
+  if (Run.preview) {
+    Scene.Start(nullptr, 640, 480);
+  } else {
+    ExtractPackageBlocks(ExtractMode::Run, Settings.MuteSound != 0);
+    Scene.Start(nullptr, Run.sceneRect.Width(), Run.sceneRect.Height());
+  }
 
   Run.feed = FeedNavigation{};
   if (!Run.preview) {
@@ -125,10 +134,13 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     StartPeriodicTimer();
     PostMessageA(hwnd, msg::kSceneStartMessage, 0, 0);
   }
+  WriteTestDiagnostic();
   return result;
 }
 
 void OnDestroy() {
+  // The header is freed below; the mode it chose still decides the rest of the clean-up.
+  const bool fixedPreview = Header.FixedPreview != 0;
   if (!Run.preview) {
     for (auto& black : Run.blackWindows) {
       if (black) black->DestroyWindow();
@@ -140,18 +152,23 @@ void OnDestroy() {
     Run.feedThread = nullptr;
   }
   if (!Run.preview) SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+  DeleteInterfaceFonts();
+  WipeTempFiles();
+  FreePackageHeader();
   if (Run.previewResolution) {
     timeEndPeriod(Run.previewResolution);
     Run.previewResolution = 0;
   }
   StopPeriodicTimer();
-  if (Run.preview && Header.FixedPreview) {
+  if (Run.preview && fixedPreview) {
+    DeleteExtractedFiles();
     Run.quitPosted = true;
     PostQuitMessage(0);
     return;
   }
   Scene.Detach();
   Scene.Destroy();
+  DeleteExtractedFiles();
   Run.quitPosted = true;
   PostQuitMessage(0);
 }

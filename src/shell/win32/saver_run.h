@@ -6,9 +6,10 @@
 #include <memory>
 
 #include "feed/thread_data.h"
-#include "package/package_header.h"
+#include "package/win32/package_files.h"
 #include "shell/monitor_layout.h"
 #include "shell/run_state.h"
+#include "settings/win32/qv_app.h"
 #include "shell/win32/monitors.h"
 
 namespace qv {
@@ -32,8 +33,6 @@ struct RunState {
   FeedNavigation feed;
 };
 extern RunState Run;
-extern PackageHeader Header;
-extern POINT SavedCursorPos;
 
 void StartPeriodicTimer();
 void StopPeriodicTimer();

@@ -1,0 +1,60 @@
+// The application object: built once, before the shell's entry runs. It prepares what
+// every mode needs (monitors, temporary folder, language, screen figures, fonts) and
+// reads and writes the user's settings in the registry.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+#include "settings/user_settings.h"
+#include "settings/win32/registry_store.h"
+#include "shell/win32/framework.h"
+
+namespace qv {
+
+class CQvApp : public CWinApp {
+ public:
+  CQvApp();
+  ~CQvApp() override;
+  CQvApp(const CQvApp&) = delete;
+  CQvApp& operator=(const CQvApp&) = delete;
+
+  int GetSettingInt(const std::string& section, const std::string& name, int defaultValue);
+  std::string GetSettingString(const std::string& section, const std::string& name, const std::string& defaultValue);
+  bool PutSettingInt(const std::string& section, const std::string& name, int value);
+  bool PutSettingString(const std::string& section, const std::string& name, const std::string& value);
+
+  void ReadSettings();   // after the package header was read
+  void WriteSettings();  // the configuration dialog's OK
+  void ReadSystemProxy();
+  // "AppLanguage" under the company's key replaces LanguageCode when it names one.
+  void ApplyLanguageOverride(const std::string& companyName, const std::string& scrName);
+
+  HPALETTE m_hPalette = nullptr;  // the application palette, built on demand
+
+ private:
+  RegistryStore m_store;
+  SettingsAccess m_settings{m_store};
+};
+
+extern CQvApp theApp;
+
+// Process-wide values the application object sets.
+extern POINT SavedCursorPos;
+extern int LanguageCode;
+extern int ScreenDpiY;
+extern int DialogBaseHeight;
+extern UserSettings Settings;
+extern HFONT HeadingFont, FeedTitleFont, FeedTextFont, BoldFont, TextFont, SmallFont;
+
+// Deleted when a run or the configuration dialog ends.
+void DeleteInterfaceFonts();
+
+// An interface string (8000...) in the current language, converted to the ANSI code page.
+std::string LoadLocalisedString(int id);
+
+// Test diagnostic, off unless QV_TEST_DIAGNOSTIC_FILE is set: writes the loaded header
+// values, the settings and the temporary folder to that file for the end-to-end tests.
+void WriteTestDiagnostic();
+
+}  // namespace qv
