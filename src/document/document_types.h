@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "imaging/cdib.h"
+
 namespace qv {
 
 // A stored file: a name plus the embedded bytes. No bytes means the name is an external
@@ -31,27 +33,15 @@ extern int DocVersion;
 
 inline constexpr int kCurrentDocVersion = 410;
 
-// A decoded picture held as one packed DIB block (header, colour table, bottom-up rows).
-// It offers the part of the imaging layer's CDIB interface the document uses, so that
-// the two can be exchanged.
-class DecodedPicture {
+// A decoded picture: the imaging layer's CDIB, plus the byte-block constructor and copy
+// the document's tests and tools use.
+class DecodedPicture : public CDIB {
  public:
   DecodedPicture() = default;
-  explicit DecodedPicture(std::vector<uint8_t> block) : m_block(std::move(block)) {}
-
-  // Width, height and bit count from either header kind; 0 for an empty or short block.
-  int GetWidth() const;
-  int GetHeight() const;
-  int GetBitCount() const;
-  bool IsEmpty() const { return m_block.empty(); }
-  const std::vector<uint8_t>& Block() const { return m_block; }
-
-  // Blends a 32-bit picture over a solid colour (0x00BBGGRR) into a 24-bit one; other
-  // depths are left as they are.
-  void FlattenAlpha(uint32_t colour);
-
- private:
-  std::vector<uint8_t> m_block;
+  // Copies a packed DIB block (header, colour table, rows) into a new picture; an empty or
+  // unallocatable block gives an empty picture.
+  explicit DecodedPicture(const std::vector<uint8_t>& block);
+  std::vector<uint8_t> Block() const;
 };
 
 enum class TempFileForm { Replacing, Direct };

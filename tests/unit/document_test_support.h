@@ -12,10 +12,12 @@
 
 namespace qvtest {
 
-// A packed DIB block with a 40-byte header and zeroed rows.
+// A packed DIB block with a 40-byte header, a full (black) colour table up to 8 bits,
+// and zeroed rows.
 inline std::vector<uint8_t> MakeDib(int32_t w, int32_t h, uint16_t bits) {
   const uint32_t stride = ((bits * static_cast<uint32_t>(w) + 31) / 32) * 4;
-  std::vector<uint8_t> b(40 + static_cast<size_t>(stride) * h, 0);
+  const size_t table = bits <= 8 ? (size_t{1} << bits) * 4 : 0;
+  std::vector<uint8_t> b(40 + table + static_cast<size_t>(stride) * h, 0);
   auto put32 = [&b](size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
   };

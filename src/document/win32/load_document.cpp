@@ -1,5 +1,8 @@
 #include "document/win32/load_document.h"
 
+#include "package/file_types.h"
+#include "package/win32/package_files.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -65,19 +68,23 @@ bool Win32DocumentServices::MediaFilesSupported() {
   return info.dwMajorVersion > 6 || (info.dwMajorVersion == 6 && info.dwMinorVersion >= 1);
 }
 
-// PICTURE DECODE (to be wired with the package and imaging layers): write the bytes
-// with WriteBlockToTempFile in the given form and the stored name's extension, decode
-// the file with CDIB::LoadFile (path, empty type name), delete it, and hand back the
-// decoded block. Until then no picture decodes.
+// Embedded pictures are decoded through a temporary file named with the stored name's
+// extension, which picks the decoder; the file is deleted again at once.
 std::unique_ptr<DecodedPicture> Win32DocumentServices::DecodePictureBytes(
-    const std::vector<uint8_t>&, const std::string&, TempFileForm) {
-  return nullptr;
+    const std::vector<uint8_t>& bytes, const std::string& storedName, TempFileForm form) {
+  const std::string path = WriteBlockToTempFile(
+      bytes.data(), bytes.size(), FileExtension(storedName),
+      form == TempFileForm::Replacing ? TempFiles::NameForm::Replacing : TempFiles::NameForm::Direct);
+  if (path.empty()) return nullptr;
+  std::unique_ptr<DecodedPicture> picture = DecodePictureFile(path);
+  Temp().DeleteFileIfPresent(path);
+  return picture;
 }
 
-// PICTURE DECODE (to be wired with the imaging layer): CDIB::LoadFile (path, empty type
-// name).
-std::unique_ptr<DecodedPicture> Win32DocumentServices::DecodePictureFile(const std::string&) {
-  return nullptr;
+std::unique_ptr<DecodedPicture> Win32DocumentServices::DecodePictureFile(const std::string& path) {
+  auto picture = std::make_unique<DecodedPicture>();
+  if (!picture->LoadFile(path) || picture->IsEmpty()) return nullptr;
+  return picture;
 }
 
 bool LoadDocument(CScreenSaverDoc& doc, const DocumentLocation& where,
