@@ -14,6 +14,8 @@
 
 #include "document/archive_reader.h"
 #include "document/document_types.h"
+#include "imaging/surface.h"
+#include "shell/geometry.h"
 
 namespace qv {
 
@@ -26,6 +28,23 @@ struct SpriteRect {
 };
 
 class CSprite;
+
+// A sprite's picture prepared for the screen. Copying a sprite does not copy it: every
+// scene prepares its own copies for its size and depth.
+class PreparedSurface {
+ public:
+  PreparedSurface() = default;
+  PreparedSurface(const PreparedSurface&) {}
+  PreparedSurface& operator=(const PreparedSurface&) {
+    m_pSurface.reset();
+    return *this;
+  }
+  CDibKSV* get() const { return m_pSurface.get(); }
+  void reset(std::unique_ptr<CDibKSV> surface = nullptr) { m_pSurface = std::move(surface); }
+
+ private:
+  std::unique_ptr<CDibKSV> m_pSurface;
+};
 
 // Change-report flags of Notify.
 inline constexpr uint32_t kNotifyReorder = 0x1;  // the depth changed
@@ -98,6 +117,7 @@ class CSprite : public CObject {
   int32_t m_nSurfaceWidth = 0;   // size of the prepared picture (one phase across for
   int32_t m_nSurfaceHeight = 0;  // a sprite without phases)
   std::vector<uint8_t> m_AlphaMask;  // one byte per prepared pixel, 32-bit pictures only
+  PreparedSurface m_Surface;         // the prepared picture, once PrepareForScene has run
 
  protected:
   void Report(uint32_t flags, const SpriteRect& a = {}, const SpriteRect& b = {});
@@ -119,6 +139,10 @@ class CPhasedSprite : public CSprite {
   int GetPhase() const { return m_nPhase; }
   bool SetPhase(int32_t i);
   bool SetPhaseCount(int32_t n);
+  // Builds the displayed picture for a scene whose size is sx x sy times the design size.
+  bool PrepareForScene(double sx, double sy);
+  // Composites the current phase into surface, limited to clip and the sprite's rectangle.
+  void DrawInto(CDibKSV& surface, const Rect32& clip);
 
   int32_t m_nPhaseCount = 1;
   int32_t m_nPhaseSpeed = 15;

@@ -34,6 +34,8 @@ class CDibKSV {
   // depth 16 and 32 store its conversion and free the given block. False (and the block
   // freed) when the picture does not fit the surface.
   bool SetFromDib(DibHandle block);
+  // Takes a block already laid out at the surface's depth (a prepared sprite picture).
+  void AttachPrepared(DibHandle block) { ReplaceBlock(block); }
 
   int Depth() const { return m_nDepth; }
   DibHandle Block() const { return m_hBlock; }

@@ -1,0 +1,79 @@
+// The drawing side of phased sprites: the picture prepared for the scene's size and
+// depth, and compositing the current phase into the scene's back buffer.
+#include <algorithm>
+
+#include "document/sprite.h"
+#include "imaging/blit.h"
+#include "imaging/sprite_prep.h"
+
+namespace qv {
+
+namespace {
+uint8_t Byte(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+}  // namespace
+
+bool CPhasedSprite::PrepareForScene(double sx, double sy) {
+  int widthPercent = m_nScaleX, heightPercent = m_nScaleY;
+  if (m_bFitScreen) {
+    const double a = (sx + sy) / 2;
+    if (a != 0 && a != 1) {
+      widthPercent = static_cast<int>(widthPercent * a);
+      heightPercent = static_cast<int>(heightPercent * a);
+    }
+  }
+  m_Surface.reset();
+  m_AlphaMask.clear();
+  m_nSurfaceWidth = m_nSurfaceHeight = 0;
+  if (m_Dib.IsEmpty()) return false;
+
+  auto surface = std::make_unique<CDibKSV>();
+  const SpriteKey key{Byte(m_nKeyRed), Byte(m_nKeyGreen), Byte(m_nKeyBlue),
+                      std::clamp(m_nKeyTolerance, 0, 100), m_bTransparent != 0};
+  const int phases = std::max(m_nPhaseCount, 1);
+  SpriteMask mask;
+  DibHandle prepared = nullptr;
+  switch (surface->Depth()) {
+    case 8:
+      prepared = PrepareStrip8(m_Dib.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
+      break;
+    case 16:
+      prepared = PrepareStrip16(m_Dib.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
+      break;
+    default:
+      prepared = PrepareStrip32(m_Dib.GetHandle(), key, widthPercent, heightPercent, &mask, phases,
+                                m_bHorizontalStrip != 0);
+      break;
+  }
+  if (!prepared) return false;
+  surface->AttachPrepared(prepared);
+  m_nSurfaceWidth = surface->GetWidth();
+  m_nSurfaceHeight = surface->GetHeight();
+  m_AlphaMask = std::move(mask);
+  m_Surface.reset(std::move(surface));
+  return true;
+}
+
+void CPhasedSprite::DrawInto(CDibKSV& target, const Rect32& clip) {
+  CDibKSV* picture = m_Surface.get();
+  if (!picture) return;
+  const int phases = std::max(m_nPhaseCount, 1);
+  m_nPhaseSize = (m_bHorizontalStrip ? picture->GetWidth() : picture->GetHeight()) / phases;
+  const SpriteRect own = GetRect();
+  const Rect32 r = Intersect(clip, Rect32{own.left, own.top, own.right, own.bottom});
+  if (r.IsEmpty()) return;
+  const int64_t offset = int64_t{m_nPhase} * m_nPhaseSize;
+  int64_t srcX = int64_t{r.left} - own.left, srcY = int64_t{r.top} - own.top;
+  if (m_bHorizontalStrip) srcX += offset;
+  else srcY += offset;
+  if (srcX > INT32_MAX || srcY > INT32_MAX) return;
+  int32_t key = kNoKey;
+  if (m_bTransparent) key = picture->Depth() == 8 ? 0x01000000 | 255 : static_cast<int32_t>(kMarker32);
+  // The mask belongs to the prepared picture; one of any other size is not used.
+  const bool maskFits = m_AlphaMask.size() ==
+                        static_cast<size_t>(picture->GetWidth()) * static_cast<size_t>(picture->GetHeight());
+  const uint8_t* mask = maskFits && !m_AlphaMask.empty() ? m_AlphaMask.data() : nullptr;
+  picture->Blit(&target, r.left, r.top, r.Width(), r.Height(), static_cast<int>(srcX),
+                static_cast<int>(srcY), key, m_nOpacity, mask, m_bSolidBack != 0, m_crSolidBack);
+}
+
+}  // namespace qv

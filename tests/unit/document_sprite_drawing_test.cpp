@@ -1,0 +1,66 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "document/sprite.h"
+#include "imaging/dib.h"
+
+using namespace qv;
+
+namespace {
+// A 24-bit strip of two 4 x 3 phases stacked: phase 0 red, phase 1 green, each with a
+// magenta (transparent) left column.
+DecodedPicture TwoPhaseStrip() {
+  DibHandle block = DibCreate(4, 6, 24);
+  {
+    DibLock lock(block);
+    DibView v;
+    ParseDib(lock.data(), lock.size(), &v);
+    for (int y = 0; y < 6; ++y)
+      for (int x = 0; x < 4; ++x) {
+        uint8_t* p = v.Row(5 - y) + 3 * x;
+        if (x == 0) p[0] = 255, p[1] = 0, p[2] = 255;
+        else if (y < 3) p[0] = 0, p[1] = 0, p[2] = 200;
+        else p[0] = 0, p[1] = 200, p[2] = 0;
+      }
+  }
+  DecodedPicture picture;
+  picture.Attach(block);
+  return picture;
+}
+}  // namespace
+
+TEST(SpriteDrawing, PreparedPhaseIsDrawnWithItsKeyAndClip) {
+  CAnimSprite sprite;
+  sprite.m_Dib = TwoPhaseStrip();
+  sprite.m_nPhaseCount = 2;
+  sprite.m_nKeyRed = 255, sprite.m_nKeyGreen = 0, sprite.m_nKeyBlue = 255;
+  sprite.m_nKeyTolerance = 0;
+  sprite.m_bTransparent = 1;
+  sprite.m_nX = 10, sprite.m_nY = 5;
+  ASSERT_TRUE(sprite.PrepareForScene(1, 1));
+  EXPECT_EQ(sprite.GetWidth(), 4);
+  EXPECT_EQ(sprite.m_nSurfaceHeight, 6);
+
+  CDibKSV buffer(32);
+  ASSERT_TRUE(buffer.Create(20, 12));
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 20; ++x) {
+      buffer.Lock();
+      std::memset(buffer.PixelAddress(x, y), 0x11, 4);
+      buffer.Unlock();
+    }
+  sprite.SetPhase(1);
+  sprite.DrawInto(buffer, Rect32{0, 0, 12, 12});  // clipped: columns 10 and 11 only
+  EXPECT_EQ(sprite.m_nPhaseSize, 3);
+  EXPECT_EQ(buffer.GetPixelValue(10, 5), 0x11111111u);           // the key column
+  EXPECT_EQ(buffer.GetPixelValue(11, 5) & 0xFFFFFF, 0x00C800u);  // phase 1: green
+  EXPECT_EQ(buffer.GetPixelValue(12, 5), 0x11111111u);           // outside the clip
+  EXPECT_EQ(buffer.GetPixelValue(11, 8), 0x11111111u);           // below the sprite
+
+  // A copy of the sprite starts without a prepared picture and draws nothing.
+  CAnimSprite copy;
+  copy = sprite;
+  EXPECT_EQ(copy.m_Surface.get(), nullptr);
+  copy.DrawInto(buffer, Rect32{0, 0, 20, 12});
+}
