@@ -1,0 +1,154 @@
+#include "scene/anim_scene.h"
+
+#include "imaging/blit.h"
+#include "imaging/dib.h"
+#include "imaging/imaging_platform.h"
+#include "scene/background.h"
+
+namespace qv {
+
+CAnimScene::CAnimScene() { m_Sprites.AttachScene(this); }
+
+CAnimScene::~CAnimScene() { Destroy(); }
+
+void CAnimScene::Start(CScreenSaverDoc* doc, int width, int height) {
+  m_pDoc = doc;
+  InitScene(width, height);
+  CreateSprites();
+  Compose(nullptr);
+  Present(nullptr);
+}
+
+void CAnimScene::InitScene(int width, int height) {
+  m_nSceneWidth = width;
+  m_nSceneHeight = height;
+  m_pBackground.reset();
+  m_pBackBuffer.reset();
+  if (!m_pDoc) return;
+  const BackgroundSpec spec = BackgroundSpecOf(*m_pDoc);
+  const int depthClass = DepthClass(ScreenDepth());
+  UniqueDib picture;
+  if (spec.kind == kBackgroundDesktop) {
+    UniqueDib capture(m_env.captureDesktop ? m_env.captureDesktop() : nullptr);
+    picture.reset(BuildDesktopBackground(spec, capture.get(), width, height, depthClass));
+  } else {
+    picture.reset(BuildBackground(spec, width, height, depthClass));
+  }
+  if (!picture) return;  // nothing to show: no background and no back buffer
+  auto surface = std::make_unique<CDibKSV>();
+  if (!surface->SetFromDib(picture.release())) return;
+  UpdateBackground(std::move(surface));
+}
+
+void CAnimScene::CreateSprites() {
+  m_Sprites.DeleteAll();
+  if (!m_pDoc) return;
+  const ScenePlacement placement{m_nSceneWidth, m_nSceneHeight, m_pDoc->m_nDesignWidth,
+                                 m_pDoc->m_nDesignHeight, m_env.preview};
+  const PrepareForSceneFn prepare = [](CAnimSprite& s, double sx, double sy) { s.PrepareForScene(sx, sy); };
+  const CSpriteList& source = m_pDoc->m_SpriteList;
+  for (size_t i = 0; i < source.GetCount(); ++i) {
+    const uint32_t pause = static_cast<uint32_t>(m_env.motion.Draw());
+    std::unique_ptr<CAnimSprite> copy = MakeSceneCopy(*source.GetAt(i), pause);
+    PlaceSprite(*copy, placement, prepare, m_env.motion);
+    if (m_env.spriteCreated) m_env.spriteCreated(*copy);
+    m_Sprites.Insert(std::move(copy));
+  }
+}
+
+bool CAnimScene::StepSprites() {
+  const bool fast = m_env.motion.fastTiming;
+  bool moved = false, itemChange = false;
+  for (size_t i = 0; i < m_Sprites.GetCount(); ++i) {
+    auto* sprite = static_cast<CAnimSprite*>(m_Sprites.GetAt(i));
+    if (i == 0 && m_feed.currentItem != -1) {
+      const FeedBoxTickResult r =
+          FeedBoxTick(*sprite, m_nSceneWidth, m_nSceneHeight, m_feed, m_nFeedItemTicks, fast);
+      moved |= r.moved;
+      itemChange |= r.itemChange;
+    } else {
+      moved |= Step(*sprite, m_nSceneWidth, m_nSceneHeight, m_env.motion);
+    }
+  }
+  if (moved) {
+    FlushDamaged();
+    CollisionPass(m_Sprites, m_env.motion);
+  }
+  if (itemChange && m_env.feedItemChange) m_env.feedItemChange();
+  return moved;
+}
+
+void CAnimScene::UpdateBackground(std::unique_ptr<CDibKSV> background) {
+  m_pBackground = std::move(background);
+  m_pBackBuffer.reset();
+  if (!m_pBackground) return;
+  auto buffer = std::make_unique<CDibKSV>(m_pBackground->Depth());
+  if (!buffer->Create(m_pBackground->GetWidth(), m_pBackground->GetHeight())) return;
+  m_pBackBuffer = std::move(buffer);
+  if (m_pPresenter) m_pPresenter->BackBufferChanged(*m_pBackBuffer);
+  UpdateAll();
+}
+
+void CAnimScene::UpdateSprite(CSprite& sprite) {
+  if (!m_pDoc) return;
+  const SpriteRect r = sprite.GetRect();
+  const Rect32 rect{r.left, r.top, r.right, r.bottom};
+  Compose(&rect);
+  Present(&rect);
+}
+
+void CAnimScene::AddDamaged(const SpriteRect& r) {
+  if (!m_pDoc) return;
+  m_Damaged.AddDamaged(Rect32{r.left, r.top, r.right, r.bottom});
+}
+
+void CAnimScene::FlushDamaged() {
+  if (!m_pDoc) return;
+  m_Damaged.MergeDamaged();
+  for (const Rect32& r : m_Damaged.Rects()) {
+    Compose(&r);
+    Present(&r);
+  }
+  m_Damaged.RemoveAll();
+}
+
+void CAnimScene::UpdateAll() {
+  if (!m_pDoc) return;
+  Compose(nullptr);
+  Present(nullptr);
+}
+
+void CAnimScene::Compose(const Rect32* rect) {
+  if (!m_pDoc || !m_pBackBuffer || !m_pBackground) return;
+  const Rect32 whole = m_pBackground->GetRect();
+  const Rect32 clip = rect ? Intersect(whole, *rect) : whole;
+  if (clip.IsEmpty()) return;
+  // Keep both surfaces locked for the whole composition.
+  m_pBackBuffer->Lock();
+  m_pBackground->Lock();
+  m_pBackground->Blit(m_pBackBuffer.get(), clip.left, clip.top, clip.Width(), clip.Height(), clip.left,
+                      clip.top, kNoKey, 100, nullptr, false, 0);
+  if (m_bSpritesVisible) {
+    // Tail to head: the head sprite ends on top.
+    for (size_t i = m_Sprites.GetCount(); i-- > 0;) {
+      if (auto* phased = dynamic_cast<CPhasedSprite*>(m_Sprites.GetAt(i)))
+        phased->DrawInto(*m_pBackBuffer, clip);
+    }
+  }
+  m_pBackground->Unlock();
+  m_pBackBuffer->Unlock();
+}
+
+void CAnimScene::Present(const Rect32* rect) {
+  if (m_pBackBuffer && m_pPresenter) m_pPresenter->Present(*m_pBackBuffer, rect);
+}
+
+void CAnimScene::Destroy() {
+  m_Sprites.DeleteAll();
+  m_Damaged.RemoveAll();
+  m_pBackBuffer.reset();
+  m_pBackground.reset();
+  m_pDoc = nullptr;
+}
+
+}  // namespace qv
