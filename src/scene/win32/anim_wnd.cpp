@@ -2,8 +2,18 @@
 
 #include <mmsystem.h>
 
+#include <cstdlib>
+#include <vector>
+
+#include "document/screen_saver_doc.h"
+#include "imaging/dib.h"
+#include "imaging/picture_ops.h"
+#include "imaging/win32/imaging_win32.h"
+#include "package/file_types.h"
+#include "package/win32/package_files.h"
 #include "scene/frame_pacer.h"
 #include "scene/win32/perf_timer.h"
+#include "shell/win32/monitors.h"
 #include "shell/win32/saver_run.h"
 #include "shell/win32/saver_shell.h"
 
@@ -11,10 +21,148 @@ namespace qv {
 
 CAnimWnd Scene;
 
+namespace {
+constexpr int kPresentMargin = 3;  // transferred areas reach this far past the damage
+
+bool Windows7OrLater() {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!GetVersionExA(&info)) return false;
+#pragma GCC diagnostic pop
+  return info.dwMajorVersion > 6 || (info.dwMajorVersion == 6 && info.dwMinorVersion >= 1);
+}
+
+// A BITMAPINFO view of the back buffer's own header and colour table.
+const BITMAPINFO* HeaderOf(const uint8_t* block) { return reinterpret_cast<const BITMAPINFO*>(block); }
+}  // namespace
+
+CAnimWnd::CAnimWnd() {
+  m_scene.SetPresenter(this);
+  SceneEnvironment& env = m_scene.Environment();
+  env.motion.random = [] { return std::rand(); };
+  env.captureDesktop = [] {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    return DibFromScreenRect(ToRECT(MonitorRects.rects[0]));
+  };
+}
+
 void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height) {
-  m_pDoc = doc;
-  m_nSceneWidth = width;
-  m_nSceneHeight = height;
+  m_bWaveStarted = m_bMediaFinished = m_bMediaExtracted = false;
+  m_strMediaPath.clear();
+  SceneEnvironment& env = m_scene.Environment();
+  env.preview = Run.preview;
+  env.motion.fastTiming = Run.fastTiming;
+  m_scene.Start(doc, width, height);
+  if (!Run.preview) {
+    SetCursor(nullptr);
+    if (m_hWnd) SetCapture(m_hWnd);
+  }
+  ExtractMedia();
+  m_bWaveStarted = m_bMediaFinished = false;
+  if (!Run.preview) SetCursor(nullptr);
+}
+
+// The document's media file: a temporary copy of its embedded bytes, or its name (a
+// path or an address). Media play only on Windows 7 and later.
+void CAnimWnd::ExtractMedia() {
+  CScreenSaverDoc* doc = m_scene.Document();
+  if (!doc || doc->m_MediaFile.name.empty() || !Windows7OrLater()) return;
+  if (!doc->m_MediaFile.IsEmbedded()) {
+    m_strMediaPath = doc->m_MediaFile.name;
+    return;
+  }
+  const std::string path = WriteBlockToTempFile(doc->m_MediaFile.bytes.data(), doc->m_MediaFile.bytes.size(),
+                                                FileExtension(doc->m_MediaFile.name));
+  if (path.empty()) return;  // the media is not played
+  m_strMediaPath = path;
+  m_bMediaExtracted = true;
+  SceneVideoPath = path;  // deleted with the run's other files
+}
+
+void CAnimWnd::StartMedia() {
+  // The media windows and the document's sound come with the media work; until then the
+  // sprites start at once.
+}
+
+void CAnimWnd::OnFrame() {
+  CScreenSaverDoc* doc = m_scene.Document();
+  const bool playOnceRunning = doc && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce && !m_bMediaFinished;
+  if (!playOnceRunning) {
+    Run.spritesVisible = true;
+    m_scene.SetSpritesVisible(true);
+  }
+  if (playOnceRunning) return;  // the sprites wait for the media to end
+  m_scene.Environment().motion.fastTiming = Run.fastTiming;
+  m_scene.StepSprites();
+}
+
+void CAnimWnd::Paint(HDC dc) {
+  if (CDibKSV* buffer = m_scene.BackBuffer()) PresentTo(dc, *buffer, nullptr);
+}
+
+bool CAnimWnd::RealizePalette() {
+  if (!m_hWnd || !m_palette.GetSafeHandle()) return false;
+  const HDC dc = GetDC(m_hWnd);
+  const HPALETTE old = SelectPalette(dc, ToHPalette(m_palette.GetSafeHandle()), FALSE);
+  const UINT changed = ::RealizePalette(dc);
+  SelectPalette(dc, old, TRUE);
+  ReleaseDC(m_hWnd, dc);
+  if (changed) InvalidateRect(m_hWnd, nullptr, FALSE);
+  return changed != 0;
+}
+
+void CAnimWnd::BackBufferChanged(CDibKSV& backBuffer) {
+  m_palette.DeleteObject();
+  if (backBuffer.Depth() == 8 && m_palette.CreateFromSurface(backBuffer.Block())) m_palette.MakeIdentity();
+}
+
+void CAnimWnd::Present(CDibKSV& backBuffer, const Rect32* rect) {
+  if (!m_hWnd) return;
+  const HDC dc = GetDC(m_hWnd);
+  PresentTo(dc, backBuffer, rect);
+  ReleaseDC(m_hWnd, dc);
+}
+
+void CAnimWnd::PresentTo(HDC dc, CDibKSV& buffer, const Rect32* rect) {
+  RECT client{};
+  GetClientRect(m_hWnd, &client);
+  const HPALETTE palette = ToHPalette(m_palette.GetSafeHandle());
+  if (Run.preview) {
+    // The whole scene scaled into the preview window.
+    UniqueDib scaled(DibScaleSurface(buffer, client.right, client.bottom, 0));
+    if (!scaled) return;
+    const RECT src{0, 0, client.right, client.bottom};
+    DibPaint(dc, client, scaled.get(), src, palette);
+    return;
+  }
+  Rect32 area = rect ? Rect32{rect->left - kPresentMargin, rect->top - kPresentMargin,
+                              rect->right + kPresentMargin, rect->bottom + kPresentMargin}
+                     : Rect32{client.left, client.top, client.right, client.bottom};
+  RECT clipBox{};
+  if (GetClipBox(dc, &clipBox) != ERROR)
+    area = Intersect(area, Rect32{clipBox.left, clipBox.top, clipBox.right, clipBox.bottom});
+  area = Intersect(area, buffer.GetRect());
+  if (area.IsEmpty()) return;
+  uint8_t* block = buffer.Lock();
+  if (!block) return;
+  const int height = buffer.GetHeight();
+  const uint8_t* bits = buffer.PixelAddress(0, height - 1);  // the bottom row comes first
+  HPALETTE old = nullptr;
+  if (palette) {
+    old = SelectPalette(dc, palette, FALSE);
+    ::RealizePalette(dc);
+  }
+  SetDIBitsToDevice(dc, area.left, area.top, static_cast<DWORD>(area.Width()), static_cast<DWORD>(area.Height()),
+                    area.left, height - area.bottom, 0, static_cast<UINT>(height), bits, HeaderOf(block),
+                    DIB_RGB_COLORS);
+  if (old) SelectPalette(dc, old, TRUE);
+  buffer.Unlock();
 }
 
 bool CAnimWnd::PumpMessages() {
@@ -33,6 +181,8 @@ bool CAnimWnd::PumpMessages() {
 void CAnimWnd::RunFrameLoop(bool fast) {
   m_bFastLoop = fast;
   Run.fastTiming = fast;
+  m_scene.Environment().motion.fastTiming = fast;
+  m_scene.UpdateAll();
   if (!IsWindow()) return;
 
   const double period = fast ? kFastFramePeriodMs : kNormalFramePeriodMs;
@@ -59,7 +209,10 @@ void CAnimWnd::RunFrameLoop(bool fast) {
 
 void CAnimWnd::Destroy() {
   if (!Run.preview) ReleaseCapture();
-  m_pDoc = nullptr;
+  if (m_bMediaExtracted && !m_strMediaPath.empty()) Temp().DeleteFileIfPresent(m_strMediaPath);
+  m_strMediaPath.clear();
+  m_scene.Destroy();
+  m_palette.DeleteObject();
 }
 
 }  // namespace qv

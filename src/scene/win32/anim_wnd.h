@@ -1,38 +1,57 @@
-// The scene attached to the saver window. This build composes no picture yet: the
-// scene keeps its size, paints nothing (the window's black background shows) and runs
-// the full-screen frame loop that paces the run's ticks.
+// CAnimWnd: the scene attached to the saver window. It owns the portable scene
+// (background, back buffer, sprites, damaged rectangles), presents composed areas to the
+// window (one to one in full screen, scaled into a preview), and runs the full-screen
+// frame loop that paces the run's ticks.
 #pragma once
 #include <windows.h>
 
+#include <string>
+
+#include "imaging/palette.h"
+#include "scene/anim_scene.h"
 #include "shell/win32/framework.h"
 
 namespace qv {
 
 class CScreenSaverDoc;
 
-class CAnimWnd : public CWnd {
+class CAnimWnd : public CWnd, private ScenePresenter {
  public:
+  CAnimWnd();
+
   void Start(CScreenSaverDoc* doc, int width, int height);
-  void StartMedia() {}
-  void OnFrame() {}
-  void Paint(HDC) {}
-  bool RealizePalette() { return false; }
+  // The end of the splash time: the media window and the document's sound.
+  void StartMedia();
+  // One scene step.
+  void OnFrame();
+  // WM_PAINT: the whole back buffer, between BeginPaint and EndPaint.
+  void Paint(HDC dc);
+  bool RealizePalette();
   HWND MediaWindow() const { return nullptr; }
 
   // Runs until the window is gone, calling RunTick once per frame.
   void RunFrameLoop(bool fast);
   void Destroy();
 
-  int SceneWidth() const { return m_nSceneWidth; }
-  int SceneHeight() const { return m_nSceneHeight; }
+  CAnimScene& Scene() { return m_scene; }
+  int SceneWidth() const { return m_scene.SceneWidth(); }
+  int SceneHeight() const { return m_scene.SceneHeight(); }
+  const std::string& MediaPath() const { return m_strMediaPath; }
 
  private:
+  void Present(CDibKSV& backBuffer, const Rect32* rect) override;
+  void BackBufferChanged(CDibKSV& backBuffer) override;
+  void PresentTo(HDC dc, CDibKSV& backBuffer, const Rect32* rect);
   // Dispatches every waiting message. A quit message is put back for the shell's loop.
   bool PumpMessages();
+  void ExtractMedia();
 
-  CScreenSaverDoc* m_pDoc = nullptr;
-  int m_nSceneWidth = 0;
-  int m_nSceneHeight = 0;
+  CAnimScene m_scene;
+  CDIBPal m_palette;               // 8 bits: the back buffer's palette
+  std::string m_strMediaPath;      // the media file to play, or a temporary copy of it
+  bool m_bMediaExtracted = false;
+  bool m_bMediaFinished = false;
+  bool m_bWaveStarted = false;
   bool m_bFastLoop = false;
 };
 
