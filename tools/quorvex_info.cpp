@@ -1,14 +1,20 @@
-// quorvex-info: shows where a saver's package lies and every header field.
+// quorvex-info: shows where a saver's package lies, every header field and the document.
 //
 //   quorvex-info FILE [--json] [--language N]
 //
 // The description is shown as the runtime shows it: the sections of language N
 // (default 1, English) with its placeholders filled in. Texts are printed as UTF-8.
-// Exit code 2 when the header cannot be read (the package error is printed).
+// The document is read as stored: external files are not looked up and pictures are
+// not decoded, so nothing is dropped. Exit code 2 when the header cannot be read (the
+// package error is printed), 3 when the document cannot be read (its message is
+// printed, and with --json the document as far as it was read).
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "document/screen_saver_doc.h"
+#include "document_fields.h"
 #include "package/byte_source.h"
 #include "package/cp1252.h"
 #include "package/package_reader.h"
@@ -17,30 +23,28 @@ using namespace qv;
 
 namespace {
 
-std::string Json(const std::string& cp1252) {
-  std::string out = "\"";
-  for (const char ch : Cp1252ToUtf8(cp1252)) {
-    const auto c = static_cast<unsigned char>(ch);
-    switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
-      default:
-        if (c < 0x20) {
-          char esc[8];
-          std::snprintf(esc, sizeof esc, "\\u%04x", c);
-          out += esc;
-        } else {
-          out += ch;
-        }
-    }
-  }
-  return out + "\"";
-}
+std::string Json(const std::string& cp1252) { return tools::JsonText(cp1252); }
 
-void PrintJson(const PackageHeader& h) {
+// The document archive, read straight from the file.
+class PackageArchiveSource final : public ArchiveSource {
+ public:
+  PackageArchiveSource(ByteSource& file, uint64_t offset, uint64_t length)
+      : m_file(file), m_pos(offset), m_left(length) {}
+  size_t Read(uint8_t* dst, size_t n) override {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(n, m_left));
+    const size_t got = want ? m_file.ReadAt(m_pos, dst, want) : 0;
+    m_pos += got;
+    m_left -= got;
+    return got;
+  }
+  uint64_t Remaining() const override { return m_left; }
+
+ private:
+  ByteSource& m_file;
+  uint64_t m_pos, m_left;
+};
+
+void PrintJson(const PackageHeader& h, const std::string& document, DocumentLoadError error) {
   std::printf("{\"package\": {");
   std::printf("\"PackageStart\": %u, \"HeaderBlockLength\": %u, ", h.PackageStart, h.HeaderBlockLength);
   std::printf("\"ScrName\": %s, \"CompanyName\": %s, \"RightsLine\": %s, \"WebAddress\": %s, ",
@@ -55,10 +59,12 @@ void PrintJson(const PackageHeader& h) {
               h.SplashPictureSize, h.SplashPictureFormat, h.NoSplash, h.SplashSeconds);
   std::printf("\"FixedPreviewSize\": %u, \"FixedPreviewFormat\": %u, \"FixedPreview\": %u", h.FixedPreviewSize,
               h.FixedPreviewFormat, h.FixedPreview);
-  std::printf("}, \"error\": null}\n");
+  std::printf("}, \"document\": %s, \"error\": ", document.c_str());
+  if (error == DocumentLoadError::None) std::printf("null}\n");
+  else std::printf("{\"message\": \"%s\"}}\n", DocumentLoadMessage(error));
 }
 
-void PrintText(const PackageHeader& h) {
+void PrintText(const PackageHeader& h, const CScreenSaverDoc& doc, int version, DocumentLoadError error) {
   auto line = [](const char* name, const std::string& value) {
     std::printf("%-20s %s\n", name, Cp1252ToUtf8(value).c_str());
   };
@@ -86,6 +92,13 @@ void PrintText(const PackageHeader& h) {
   number("FixedPreviewFormat", h.FixedPreviewFormat);
   number("FixedPreview", h.FixedPreview);
   std::printf("Description:\n%s\n", Cp1252ToUtf8(h.Description).c_str());
+  if (error != DocumentLoadError::None) {
+    std::printf("Document:            %s\n", DocumentLoadMessage(error));
+    return;
+  }
+  number("DocVersion", static_cast<uint64_t>(version));
+  number("Sprites", doc.m_SpriteList.GetCount());
+  number("Slides", doc.m_SlideList.GetCount());
 }
 
 int Usage() {
@@ -126,7 +139,18 @@ int main(int argc, char** argv) {
     return 2;
   }
   FinishDescription(h, language);
-  if (json) PrintJson(h);
-  else PrintText(h);
+
+  CScreenSaverDoc doc;
+  PackageArchiveSource source(file, BlockOffset(h, PackageBlock::Document),
+                              BlockLength(h, PackageBlock::Document));
+  DocVersion = 0;  // stays 0 when the archive ends before its signature
+  const DocumentLoadError docError = ReadDocument(doc, source, nullptr);
+  const int version = DocVersion;
+  if (json) PrintJson(h, tools::DocumentJson(doc, version), docError);
+  else PrintText(h, doc, version, docError);
+  if (docError != DocumentLoadError::None) {
+    if (!json) std::fprintf(stderr, "quorvex-info: %s: %s\n", path.c_str(), DocumentLoadMessage(docError));
+    return 3;
+  }
   return 0;
 }

@@ -3,7 +3,9 @@
 //   quorvex-pack [--runtime PATH] [-o OUTPUT] MANIFEST.toml
 //
 // The manifest (docs/manifest.md) names the header's texts and flags, the optional
-// media module and pictures, and the document archive; its paths are relative to it.
+// media module and pictures, and the document: a [Document] table with every field,
+// sprite and slide (written here with the document writer), or a prebuilt archive. Its
+// paths are relative to it.
 // The output is the runtime, the package and its trailer, a multiple of 8 bytes long so
 // that a signature appended later leaves the trailer right before the certificate table.
 #include <toml++/toml.h>
@@ -13,6 +15,8 @@
 #include <set>
 #include <string>
 
+#include "document/screen_saver_doc.h"
+#include "document_manifest.h"
 #include "package/byte_source.h"
 #include "package/cp1252.h"
 #include "package/package_reader.h"
@@ -91,6 +95,30 @@ std::string Lines(std::string text) {
   return out;
 }
 
+// The archive: a prebuilt file, the [Document] table written by the document writer, or
+// the default document when the manifest names none. A written one is read back first.
+std::vector<uint8_t> DocumentArchive(const toml::table& m, const fs::path& base) {
+  const auto node = m["Document"];
+  if (node && !node.is_table()) return FileOf(m, "Document", base);
+  CScreenSaverDoc doc;
+  int version = kCurrentDocVersion;
+  if (node) {
+    std::vector<std::string> warnings;
+    try {
+      version = tools::DocumentFromManifest(*node.as_table(), base, doc, warnings);
+    } catch (const tools::ManifestError& e) {
+      throw Failure{e.message};
+    }
+    for (const auto& w : warnings) std::fprintf(stderr, "quorvex-pack: warning: %s\n", w.c_str());
+  }
+  std::vector<uint8_t> archive = WriteDocument(doc, version);
+  CScreenSaverDoc check;
+  MemoryArchiveSource source(archive);
+  if (ReadDocument(check, source, nullptr) != DocumentLoadError::None || WriteDocument(check, version) != archive)
+    throw Failure{"internal error: the document does not read back"};
+  return archive;
+}
+
 PackageContents Contents(const toml::table& m, const fs::path& base) {
   for (const auto& [key, value] : m) {
     if (!kKeys.count(std::string(key.str()))) throw Failure{"unknown key " + std::string(key.str())};
@@ -135,7 +163,7 @@ PackageContents Contents(const toml::table& m, const fs::path& base) {
   c.SplashPictureFormat = PictureFormat(m, "SplashPicture", "SplashPictureFormat");
   c.FixedPreviewPicture = FileOf(m, "FixedPreviewPicture", base);
   c.FixedPreviewFormat = PictureFormat(m, "FixedPreviewPicture", "FixedPreviewFormat");
-  c.Document = FileOf(m, "Document", base);
+  c.Document = DocumentArchive(m, base);
   return c;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "document/win32/load_document.h"
 #include "scene/win32/anim_wnd.h"
 #include "shell/shell_messages.h"
 #include "shell/win32/saver_shell.h"
@@ -18,6 +19,9 @@ namespace qv {
 RunState Run;
 
 namespace {
+
+// The document the run shows: one per process, loaded once at window creation.
+CScreenSaverDoc RunDocument;
 
 void CALLBACK PeriodicTimerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
   // On the timer's own thread: sending (not posting) makes RunTick run on the
@@ -96,11 +100,25 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   Scene.Attach(hwnd);
   Run.timerTarget = hwnd;
   Run.sceneRect = MonitorRects.rects[0];
+
+  // The document from the package. A failed load has shown its message; the run goes on
+  // with the document as the load left it.
+  Win32DocumentServices documentServices;
+  if (!LoadDocument(RunDocument, DocumentLocation{ModulePath, BlockOffset(Header, PackageBlock::Document)},
+                    documentServices)) {
+    // The warning box took the activation from this window before it was shown; the
+    // close that loss posted is no input of the user's.
+    MSG posted;
+    while (PeekMessageA(&posted, hwnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
+    }
+  }
+  if (RunDocument.m_bFastTimingLoaded) Run.fastTiming = RunDocument.m_bFastTiming != 0;
+
   if (Run.preview) {
-    Scene.Start(nullptr, 640, 480);
+    Scene.Start(&RunDocument, 640, 480);
   } else {
     ExtractPackageBlocks(ExtractMode::Run, Settings.MuteSound != 0);
-    Scene.Start(nullptr, Run.sceneRect.Width(), Run.sceneRect.Height());
+    Scene.Start(&RunDocument, Run.sceneRect.Width(), Run.sceneRect.Height());
   }
 
   Run.feed = FeedNavigation{};
@@ -134,7 +152,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     StartPeriodicTimer();
     PostMessageA(hwnd, msg::kSceneStartMessage, 0, 0);
   }
-  WriteTestDiagnostic();
+  WriteTestDiagnostic(static_cast<int>(RunDocument.m_SpriteList.GetCount()), RunDocument.m_nMissingFiles);
   return result;
 }
 
