@@ -1,0 +1,397 @@
+#include "imaging/resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "imaging/dib.h"
+#include "imaging/picture_limits.h"
+#include "imaging/pixel_rows.h"
+
+namespace qv {
+namespace {
+
+template <typename T>
+std::unique_ptr<T[]> NewArray(uint64_t count) {
+  if (count > SIZE_MAX / sizeof(T)) return nullptr;
+  return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(count)]());
+}
+
+// Transparent pixels (alpha below 8) take the average colour of the visible pixels
+// (alpha above 7) around them, so that averaging does not pull black into the visible
+// edge. The window is columns max(0, x - 8) up to, not including, min(W - 1, x + 8), and
+// the same for rows; a pixel with no visible neighbour there becomes black. Only visible
+// pixels are summed and only transparent ones change, so the order does not matter; the
+// window sums are kept per column and slid down the picture.
+bool RepairTransparentColours(uint8_t* work, int width, int height) {
+  const int64_t W = width;
+  auto colSum = NewArray<uint32_t>(4 * W);      // blue, green, red, count per column
+  auto prefix = NewArray<uint64_t>(4 * (W + 1));  // running sums of colSum along the row
+  if (!colSum || !prefix) return false;
+  auto addRow = [&](int row, int sign) {
+    const uint8_t* p = work + 4 * W * row;
+    for (int64_t x = 0; x < W; ++x, p += 4) {
+      if (p[3] <= 7) continue;
+      uint32_t* s = colSum.get() + 4 * x;
+      s[0] += static_cast<uint32_t>(sign * p[0]);
+      s[1] += static_cast<uint32_t>(sign * p[1]);
+      s[2] += static_cast<uint32_t>(sign * p[2]);
+      s[3] += static_cast<uint32_t>(sign);
+    }
+  };
+  int rowsFrom = 0, rowsTo = 0;  // rows summed in colSum: [rowsFrom, rowsTo)
+  for (int y = 0; y < height; ++y) {
+    // Both ends only move down, and rowsTo >= y1 >= y0 after the first loop.
+    const int y0 = std::max(0, y - 8), y1 = std::min(height - 1, y + 8);
+    while (rowsTo < y1) addRow(rowsTo++, 1);
+    while (rowsFrom < y0) addRow(rowsFrom++, -1);
+    uint8_t* row = work + 4 * W * y;
+    bool any = false;
+    for (int64_t x = 0; x < W && !any; ++x) any = row[4 * x + 3] < 8;
+    if (!any) continue;
+    uint64_t* pre = prefix.get();
+    pre[0] = pre[1] = pre[2] = pre[3] = 0;
+    for (int64_t x = 0; x < W; ++x)
+      for (int c = 0; c < 4; ++c) pre[4 * (x + 1) + c] = pre[4 * x + c] + colSum[4 * x + c];
+    for (int64_t x = 0; x < W; ++x) {
+      uint8_t* p = row + 4 * x;
+      if (p[3] >= 8) continue;
+      const int64_t x0 = std::max<int64_t>(0, x - 8), x1 = std::min<int64_t>(W - 1, x + 8);
+      const uint64_t n = x1 > x0 ? pre[4 * x1 + 3] - pre[4 * x0 + 3] : 0;
+      for (int c = 0; c < 3; ++c)
+        p[c] = n ? static_cast<uint8_t>((pre[4 * x1 + c] - pre[4 * x0 + c]) / n) : 0;
+    }
+  }
+  return true;
+}
+
+// Writes one row of four-channel values into a 24- or 32-bit block row.
+template <int kStep>
+inline void StoreRowOf(uint8_t* out, const int* bgra, int width) {
+  for (int x = 0; x < width; ++x, out += kStep, bgra += 4)
+    for (int c = 0; c < kStep; ++c) out[c] = static_cast<uint8_t>(bgra[c]);
+}
+inline void StoreRow(uint8_t* out, const int* bgra, int width, int bits) {
+  if (bits == 32) StoreRowOf<4>(out, bgra, width);
+  else StoreRowOf<3>(out, bgra, width);
+}
+
+// Area average. Each output pixel covers sx x sy source pixels; a source pixel lying
+// across a column or row boundary gives its weight (in thousandths) to both sides. The
+// walk goes once over the source, adding into the current and the next output row; an
+// output row is complete when the walk leaves the source row that crosses its lower
+// boundary (or at the end, for the last one). Pixels wholly inside one output column are
+// summed first and weighted once per run, which gives the same integers.
+bool Shrink(const uint8_t* work, int W, int H, const DibView& out, int w, int h) {
+  const double sx = static_cast<double>(W) / w, sy = static_cast<double>(H) / h;
+  const int64_t divisor = static_cast<int64_t>(std::floor(1000 * sx * sy));
+  if (divisor <= 0) return false;
+  const int64_t slots = 4 * (static_cast<int64_t>(w) + 1);
+  auto a = NewArray<int64_t>(slots), b = NewArray<int64_t>(slots);
+  auto values = NewArray<int>(4 * static_cast<int64_t>(w));
+  // Per source column: the share f (thousandths) it gives to the next output column when
+  // it lies across a boundary, or -1. The boundaries are the same on every row.
+  auto split = NewArray<int>(W);
+  if (!a || !b || !values || !split) return false;
+  {
+    double colBoundary = sx;
+    int ox = 0;
+    for (int x = 0; x < W; ++x) {
+      split[x] = -1;
+      if (x + 1 > colBoundary && ox < w) {
+        split[x] = static_cast<int>(std::floor((x - (colBoundary - 1)) * 1000));
+        ++ox;
+        colBoundary += sx;
+      }
+    }
+  }
+  int64_t* cur = a.get();
+  int64_t* nxt = b.get();
+  const double inverse = 1.0 / static_cast<double>(divisor);
+  auto finishRow = [&](int oy) {
+    for (int64_t i = 0; i < 4 * static_cast<int64_t>(w); ++i) {
+      // cur[i] / divisor by the reciprocal, corrected by one step (sums stay below 2^53).
+      const int64_t sum = cur[i];
+      int64_t q = static_cast<int64_t>(static_cast<double>(sum) * inverse);
+      if (q * divisor > sum) --q;
+      else if ((q + 1) * divisor <= sum) ++q;
+      values[i] = static_cast<int>(std::min<int64_t>(255, q));
+    }
+    StoreRow(out.Row(oy), values.get(), w, out.bitCount);
+  };
+  double rowBoundary = sy;
+  int oy = 0;
+  for (int y = 0; y < H; ++y) {
+    const uint8_t* p = work + 4 * static_cast<int64_t>(W) * y;
+    const bool rowSplit = y + 1 > rowBoundary && oy < h;
+    const int64_t fy = rowSplit ? static_cast<int64_t>(std::floor((y - (rowBoundary - 1)) * 1000)) : 0;
+    const int64_t here = 1000 - fy;  // the row's weight in the current output row
+    int ox = 0;
+    uint32_t run[4] = {0, 0, 0, 0};
+    auto flush = [&] {
+      int64_t* c0 = cur + 4 * ox;
+      int64_t* n0 = nxt + 4 * ox;
+      for (int c = 0; c < 4; ++c) {
+        c0[c] += here * run[c];
+        if (rowSplit) n0[c] += fy * run[c];
+        run[c] = 0;
+      }
+    };
+    for (int x = 0; x < W; ++x, p += 4) {
+      const int64_t f = split[x];
+      if (f < 0) {
+        run[0] += p[0], run[1] += p[1], run[2] += p[2], run[3] += p[3];
+        continue;
+      }
+      flush();
+      int64_t* c0 = cur + 4 * ox;
+      int64_t* n0 = nxt + 4 * ox;
+      if (rowSplit) {
+        const int64_t w00 = (1000 - f) * (1000 - fy) / 1000, w10 = f * (1000 - fy) / 1000;
+        const int64_t w01 = (1000 - f) * fy / 1000, w11 = f * fy / 1000;
+        for (int c = 0; c < 4; ++c) {
+          c0[c] += w00 * p[c], c0[4 + c] += w10 * p[c];
+          n0[c] += w01 * p[c], n0[4 + c] += w11 * p[c];
+        }
+      } else {
+        for (int c = 0; c < 4; ++c) c0[c] += (1000 - f) * p[c], c0[4 + c] += f * p[c];
+      }
+      ++ox;
+    }
+    flush();
+    if (rowSplit) {
+      finishRow(oy++);
+      std::swap(cur, nxt);
+      std::fill(nxt, nxt + slots, 0);
+      rowBoundary += sy;
+    }
+  }
+  if (oy < h) finishRow(oy);
+  return true;
+}
+
+// Bilinear. The sample position of output column x, x * W / w', splits into a whole
+// source column x0 and the fraction rx / w' towards the next; likewise for rows. The
+// weighted sum is taken exactly in integers and truncated once, so that a result meant
+// to be a whole number (a uniform area, a sample right on a source pixel) is not lost to
+// rounding one step below it. The work size (w', h') may be larger than the output: only
+// its lower-left w x h part is kept. Each output row first blends its two source rows
+// column by column; only pixels whose samples mix visible and transparent ones are
+// blended from scratch.
+bool Enlarge(const uint8_t* work, int W, int H, bool alpha, const DibView& out, int w, int h, int64_t workW,
+             int64_t workH) {
+  auto x0s = NewArray<int>(w), x1s = NewArray<int>(w);
+  auto rxs = NewArray<int64_t>(w);
+  auto values = NewArray<int>(4 * static_cast<int64_t>(w));
+  auto columns = NewArray<int64_t>(4 * static_cast<int64_t>(W));  // the two rows blended
+  if (!x0s || !x1s || !rxs || !values || !columns) return false;
+  for (int64_t x = 0; x < w; ++x) {
+    const int64_t x0 = std::min<int64_t>(W - 1, x * W / workW);
+    x0s[x] = static_cast<int>(x0);
+    x1s[x] = static_cast<int>(std::min<int64_t>(W - 1, x0 + 1));
+    rxs[x] = x * W - x0 * workW;
+  }
+  const int64_t srcStride = 4 * static_cast<int64_t>(W);
+  const int64_t area = workW * workH;
+  const double inverse = 1.0 / static_cast<double>(area);
+  const int channels = alpha ? 4 : 3;  // a 24-bit result has no alpha to compute
+  // sum / area, by the reciprocal and one correction step (sum < 2^53 is exact as a
+  // double, so the estimate is off by one at most).
+  auto divide = [area, inverse](int64_t sum) {
+    int64_t q = static_cast<int64_t>(static_cast<double>(sum) * inverse);
+    q -= q * area > sum;
+    q += (q + 1) * area <= sum;
+    return static_cast<int>(q);
+  };
+  for (int64_t y = 0; y < h; ++y) {
+    const int64_t y0 = std::min<int64_t>(H - 1, y * H / workH);
+    const int64_t y1 = std::min<int64_t>(H - 1, y0 + 1);
+    const int64_t ry = y * H - y0 * workH, ry0 = workH - ry;
+    const uint8_t* r0 = work + srcStride * y0;
+    const uint8_t* r1 = work + srcStride * y1;
+    for (int64_t i = 0; i < 4 * static_cast<int64_t>(W); ++i) columns[i] = r0[i] * ry0 + r1[i] * ry;
+    for (int x = 0; x < w; ++x) {
+      const int64_t rx = rxs[x], rx0 = workW - rx;
+      const int a = x0s[x], b = x1s[x];
+      if (alpha) {
+        const uint8_t a00 = r0[4 * a + 3], a10 = r0[4 * b + 3], a01 = r1[4 * a + 3], a11 = r1[4 * b + 3];
+        const bool visible = a00 >= 9 || a10 >= 9 || a01 >= 9 || a11 >= 9;
+        const bool clear = a00 < 8 || a10 < 8 || a01 < 8 || a11 < 8;
+        if (visible && clear) {
+          // Transparent samples take the colour of the first visible one, so that their
+          // (often black) colour does not bleed into the visible edge.
+          uint8_t s[4][4];  // p00, p10, p01, p11
+          std::memcpy(s[0], r0 + 4 * a, 4);
+          std::memcpy(s[1], r0 + 4 * b, 4);
+          std::memcpy(s[2], r1 + 4 * a, 4);
+          std::memcpy(s[3], r1 + 4 * b, 4);
+          int ref = 0;
+          while (s[ref][3] < 9) ++ref;
+          for (auto& q : s)
+            if (q[3] < 8) q[0] = s[ref][0], q[1] = s[ref][1], q[2] = s[ref][2];
+          for (int c = 0; c < 4; ++c) {
+            const int64_t left = s[0][c] * ry0 + s[2][c] * ry;
+            const int64_t right = s[1][c] * ry0 + s[3][c] * ry;
+            values[4 * x + c] = divide(rx0 * left + rx * right);
+          }
+          continue;
+        }
+      }
+      const int64_t* left = columns.get() + 4 * a;
+      const int64_t* right = columns.get() + 4 * b;
+      for (int c = 0; c < channels; ++c) values[4 * x + c] = divide(rx0 * left[c] + rx * right[c]);
+    }
+    StoreRow(out.Row(static_cast<int>(y)), values.get(), w, out.bitCount);
+  }
+  return true;
+}
+
+}  // namespace
+
+DibHandle DibCrop(DibHandle block, int left, int top, int right, int bottom) {
+  DibLock src(block);
+  DibView s;
+  if (!src || !ParseDib(src.data(), src.size(), &s) || !s.pixels) return nullptr;
+  if (s.bitCount != 8 && s.bitCount != 24 && s.bitCount != 32) return nullptr;
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  right = std::min(right, s.width - 1);
+  bottom = std::min(bottom, s.height - 1);
+  if (right < left || bottom < top) return nullptr;
+  const int w = right - left + 1, h = bottom - top + 1;
+  UniqueDib result(DibCreate(w, h, s.bitCount));
+  DibLock dst(result.get());
+  DibView d;
+  if (!dst || !ParseDib(dst.data(), dst.size(), &d) || d.bitCount != s.bitCount) return nullptr;
+  if (s.bitCount == 8) {
+    // The source's colours, as many as it has (DibCreate's standard colours stay behind
+    // a shorter table).
+    const uint32_t n = std::min<uint32_t>(s.colorCount, 256);
+    for (uint32_t i = 0; i < n; ++i) {
+      const uint8_t* e = s.colorTable + static_cast<uint64_t>(i) * s.entryBytes;
+      uint8_t* o = d.colorTable + 4 * i;
+      o[0] = e[0], o[1] = e[1], o[2] = e[2], o[3] = s.entryBytes == 4 ? e[3] : 0;
+    }
+  }
+  const size_t bytes = static_cast<size_t>(w) * (s.bitCount / 8);
+  const size_t from = static_cast<size_t>(left) * (s.bitCount / 8);
+  for (int i = 0; i < h; ++i) std::memcpy(d.Row(h - 1 - i), s.Row(s.height - 1 - (top + i)) + from, bytes);
+  return result.release();
+}
+
+DibHandle DibResample(DibHandle block, int width, int height) {
+  if (width <= 0 || height <= 0 || !PictureSizeAllowed(width, height)) return nullptr;
+  DibLock src(block);
+  DibView s;
+  if (!src || !ParseDib(src.data(), src.size(), &s) || !s.pixels) return nullptr;
+  if (s.bitCount != 24 && s.bitCount != 32) return nullptr;
+  if (s.width == 0 || s.height == 0) return nullptr;
+  const int W = s.width, H = s.height, bits = s.bitCount;
+  // An integer enlargement works on a grid larger by one step less than the factor and
+  // drops the extra right columns and top rows, so that the samples reach the last
+  // source column and row instead of stretching it over a whole step.
+  const int kx = width / W, ky = height / H;
+  const int64_t workW = width + (kx > 1 ? kx - 1 : 0), workH = height + (ky > 1 ? ky - 1 : 0);
+  if (workW == W && workH == H) return DibDuplicate(block);
+
+  auto work = NewArray<uint8_t>(4 * static_cast<uint64_t>(W) * static_cast<uint64_t>(H));
+  if (!work) return nullptr;
+  for (int y = 0; y < H; ++y) ReadRowBgra(s, y, work.get() + 4 * static_cast<int64_t>(W) * y);
+
+  UniqueDib result(DibCreate(width, height, bits));
+  DibLock dst(result.get());
+  DibView d;
+  if (!dst || !ParseDib(dst.data(), dst.size(), &d) || d.bitCount != bits) return nullptr;
+  if (workW < W && workH < H) {
+    if (bits == 32 && !RepairTransparentColours(work.get(), W, H)) return nullptr;
+    if (!Shrink(work.get(), W, H, d, width, height)) return nullptr;
+  } else if (!Enlarge(work.get(), W, H, bits == 32, d, width, height, workW, workH)) {
+    return nullptr;
+  }
+  return result.release();
+}
+
+Hls RgbToHls(double r, double g, double b) {
+  Hls out;
+  const double mx = std::max({r, g, b}), mn = std::min({r, g, b});
+  out.lightness = (mx + mn) / 2;
+  if (out.lightness <= 0) return out;
+  const double delta = mx - mn;
+  if (!(delta > 0)) return out;
+  out.saturation = out.lightness <= 0.5 ? delta / (mx + mn) : delta / (2 - mx - mn);
+  double m;
+  if (r == mx)
+    m = g == mn ? 5 + (mx - b) / delta : 1 - (mx - g) / delta;
+  else if (g == mx)
+    m = b == mn ? 1 + (mx - r) / delta : 3 - (mx - b) / delta;
+  else
+    m = r == mn ? 3 + (mx - g) / delta : 5 - (mx - r) / delta;
+  out.hue = m / 6;
+  return out;
+}
+
+namespace {
+
+inline double Clamp01(double v) { return v < 0 ? 0 : (v > 1 ? 1 : v); }
+
+}  // namespace
+
+DibHandle DibKeyToAlpha(DibHandle block, bool keyOn, uint32_t keyColour) {
+  DibLock src(block);
+  DibView s;
+  if (!src || !ParseDib(src.data(), src.size(), &s) || !RowReadable(s)) return nullptr;
+  switch (s.bitCount) {
+    case 1: case 4: case 8: case 24: case 32: break;
+    default: return nullptr;
+  }
+  UniqueDib result(DibCreate(s.width, s.height, 32));
+  DibLock dst(result.get());
+  DibView d;
+  if (!dst || !ParseDib(dst.data(), dst.size(), &d) || d.bitCount != 32) return nullptr;
+
+  const int keyRed = keyColour & 0xFF, keyGreen = (keyColour >> 8) & 0xFF, keyBlue = (keyColour >> 16) & 0xFF;
+  const bool keyGrey = keyRed == keyGreen && keyGreen == keyBlue;
+  const Hls key = RgbToHls(keyRed / 255.0, keyGreen / 255.0, keyBlue / 255.0);
+
+  for (int y = 0; y < s.height; ++y) {
+    uint8_t* p = d.Row(y);
+    ReadRowBgra(s, y, p);
+    if (!keyOn) continue;
+    for (int x = 0; x < s.width; ++x, p += 4) {
+      const int blue = p[0], green = p[1], red = p[2];
+      const bool grey = red == green && green == blue;
+      if (grey && !keyGrey) continue;
+      const Hls px = RgbToHls(red / 255.0, green / 255.0, blue / 255.0);
+      const double dL = std::fabs(px.lightness - key.lightness);
+      double alpha = p[3];
+      if (grey) {
+        const double t = 1 - dL;
+        alpha *= Clamp01(1 - t * t * t);
+      } else if (keyGrey) {
+        if (!(px.saturation < 0.2)) continue;
+        const double t = 1 - dL;
+        alpha *= Clamp01(1 - t * t);
+      } else {
+        double dh = std::fabs(px.hue - key.hue);
+        if (dh > 0.5) dh = 1 - dh;
+        const double k = dh < 0.01 ? 1 : std::min(1.0, 1 / (40 * dh));
+        const double B = k * (1 - dL);
+        if (k > 0.5) {
+          // Close in hue: the key's tint goes, the pixel turns a lighter grey.
+          const double lighter = px.lightness + (1 - px.lightness) / 1.5;
+          const uint8_t v = static_cast<uint8_t>(std::clamp(std::floor(lighter * 255), 0.0, 255.0));
+          p[0] = p[1] = p[2] = v;
+          alpha *= Clamp01(1 - std::pow(B, 0.9));
+        } else {
+          alpha *= 1 - std::pow(B, 1.2);
+        }
+      }
+      p[3] = static_cast<uint8_t>(std::clamp(std::floor(alpha), 0.0, 255.0));
+    }
+  }
+  return result.release();
+}
+
+}  // namespace qv
