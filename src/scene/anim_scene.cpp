@@ -25,14 +25,14 @@ void CAnimScene::InitScene(int width, int height) {
   m_pBackground.reset();
   m_pBackBuffer.reset();
   if (!m_pDoc) return;
-  const BackgroundSpec spec = BackgroundSpecOf(*m_pDoc);
+  const BackgroundSpec background = BackgroundSpecOf(*m_pDoc);
   const int depthClass = DepthClass(ScreenDepth());
   UniqueDib picture;
-  if (spec.kind == kBackgroundDesktop) {
+  if (background.kind == kBackgroundDesktop) {
     UniqueDib capture(m_env.captureDesktop ? m_env.captureDesktop() : nullptr);
-    picture.reset(BuildDesktopBackground(spec, capture.get(), width, height, depthClass));
+    picture.reset(BuildDesktopBackground(background, capture.get(), width, height, depthClass));
   } else {
-    picture.reset(BuildBackground(spec, width, height, depthClass));
+    picture.reset(BuildBackground(background, width, height, depthClass));
   }
   if (!picture) return;  // nothing to show: no background and no back buffer
   auto surface = std::make_unique<CDibKSV>();

@@ -29,11 +29,11 @@ int DepthClass(int screenDepth);
 
 // Renders the background at width x height; none when there is nothing to show (no
 // picture, an unknown kind or fit, or the desktop kind without a built-in picture).
-DibHandle BuildBackground(const BackgroundSpec& spec, int width, int height, int depthClass);
+DibHandle BuildBackground(const BackgroundSpec& background, int width, int height, int depthClass);
 
 // The desktop kind: centres the capture (which stays the caller's) at the dimming's
 // brightness; without a capture falls back to BuildBackground.
-DibHandle BuildDesktopBackground(const BackgroundSpec& spec, DibHandle capture, int width, int height,
+DibHandle BuildDesktopBackground(const BackgroundSpec& background, DibHandle capture, int width, int height,
                                  int depthClass);
 
 // Brightness in percent for a dimming step; out-of-range steps give full brightness.

@@ -66,20 +66,20 @@ TEST(Background, NothingToShowGivesNoPicture) {
 
 TEST(Background, PictureFitsAndTheDesktopBrightness) {
   UniqueDib pic(DibSolid(0x00C8C8C8, 10, 10));
-  BackgroundSpec spec;
-  spec.kind = kBackgroundPicture;
-  spec.picture = pic.get();
+  BackgroundSpec bg;
+  bg.kind = kBackgroundPicture;
+  bg.picture = pic.get();
   for (int fit : {0, 1, 2}) {
-    spec.pictureFit = fit;
-    UniqueDib out(BuildBackground(spec, 25, 15, 32));
+    bg.pictureFit = fit;
+    UniqueDib out(BuildBackground(bg, 25, 15, 32));
     ASSERT_TRUE(out) << fit;
     DibLock lock(out.get());
     EXPECT_EQ(DibWidth(lock.data()), 25);
     EXPECT_EQ(DibHeight(lock.data()), 15);
   }
   // At 8 bits a picture that already has the scene's size is only converted.
-  spec.pictureFit = 0;
-  UniqueDib same(BuildBackground(spec, 10, 10, 8));
+  bg.pictureFit = 0;
+  UniqueDib same(BuildBackground(bg, 10, 10, 8));
   UniqueDib converted(DibTo8(pic.get()));
   ASSERT_TRUE(same && converted);
   EXPECT_EQ(Colours(same.get()), Colours(converted.get()));
