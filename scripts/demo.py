@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Runs the saver full screen under Wine for a few seconds and saves a screenshot.
 
-  demo.py [--display] [--seconds N] [--out PATH]
+  demo.py [--saver PATH] [--display] [--seconds N] [--out PATH]
 
 --display uses the X display in $DISPLAY (you watch it); otherwise a private Xvfb."""
 import argparse
@@ -17,6 +17,7 @@ import qvharness as h  # noqa: E402
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    ap.add_argument("--saver", default=None, help="the saver to run (default: the harness's test saver)")
     ap.add_argument("--display", action="store_true", help="use $DISPLAY instead of a private Xvfb")
     ap.add_argument("--seconds", type=float, default=5.0)
     ap.add_argument("--out", default=os.path.join(ROOT, "build", "demo", "screenshot.png"))
@@ -29,7 +30,8 @@ def main():
         h.DISPLAY_OVERRIDE, xvfb = h.start_xvfb()
     try:
         h.ensure_prefix()
-        with h.Saver("/s") as saver:
+        h.park_pointer()
+        with h.Saver("/s", exe=args.saver) as saver:
             window = h.saver_window(timeout=60)
             print(f"saver window: {window}")
             time.sleep(args.seconds)

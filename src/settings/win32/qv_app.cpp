@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "imaging/cdib.h"
+#include "imaging/resample.h"
+#include "imaging/win32/imaging_win32.h"
 #include "package/win32/package_files.h"
 #include "settings/language.h"
 #include "shell/win32/monitors.h"
@@ -38,6 +41,9 @@ void DeleteFont(HFONT& font) {
 }  // namespace
 
 CQvApp::CQvApp() {
+  // Pictures live in movable global memory and know the real screen depth from here on.
+  InstallWin32Imaging();
+  CDIB::SetPictureOperations(DibKeyToAlpha, DibResample);
   EnumerateMonitors();
   if (!ChooseTempFolder()) {
     Temp().TempFolder = "C:\\Temp\\";
@@ -112,7 +118,7 @@ std::string LoadLocalisedString(int id) {
   return std::string(narrow, bytes > 0 ? static_cast<size_t>(bytes) : 0);
 }
 
-void WriteTestDiagnostic() {
+void WriteTestDiagnostic(int documentSprites, int missingFiles) {
   char path[MAX_PATH] = {};
   const DWORD n = GetEnvironmentVariableA("QV_TEST_DIAGNOSTIC_FILE", path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return;
@@ -123,6 +129,8 @@ void WriteTestDiagnostic() {
   std::fprintf(f, "UseRss=%d\nMuteSound=%d\nProxyAddress=%s\nProxyPort=%d\nUseProxy=%d\nFeedList=%s\n",
                Settings.UseRss, Settings.MuteSound, Settings.ProxyAddress.c_str(), Settings.ProxyPort,
                Settings.UseProxy, Settings.FeedListSetting.c_str());
+  if (documentSprites >= 0)
+    std::fprintf(f, "DocumentSprites=%d\nMissingFiles=%d\n", documentSprites, missingFiles);
   std::fprintf(f, "LanguageCode=%d\nTempFolder=%s\nModule=%s\nSplash=%s\nString8000=%s\n", LanguageCode,
                Temp().TempFolder.c_str(), Extracted.module.c_str(), Extracted.splash.c_str(),
                LoadLocalisedString(8000).c_str());

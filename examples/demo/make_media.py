@@ -1,0 +1,110 @@
+#!/usr/bin/env python3
+"""Makes the demo saver's pictures: drawn here from scratch, written as PNG with the
+standard library only.
+
+  make_media.py OUTDIR
+"""
+import math
+import os
+import struct
+import sys
+import zlib
+
+
+def write_png(path, width, height, pixels, alpha):
+    """pixels: rows of (r, g, b) or (r, g, b, a) tuples."""
+    channels = 4 if alpha else 3
+    raw = bytearray()
+    for row in pixels:
+        raw.append(0)
+        for px in row:
+            raw.extend(px[:channels])
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    colour_type = 6 if alpha else 2
+    png = (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, colour_type, 0, 0, 0))
+           + chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+def clamp(v):
+    return max(0, min(255, int(v)))
+
+
+def ball(size, hue):
+    """A lit sphere with a soft, anti-aliased rim in the alpha channel."""
+    r0 = size / 2 - 1
+    rows = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            dx, dy = x + 0.5 - size / 2, y + 0.5 - size / 2
+            d = math.hypot(dx, dy)
+            a = clamp((r0 - d + 0.5) * 255)
+            if a == 0:
+                row.append((0, 0, 0, 0))
+                continue
+            nz = math.sqrt(max(0.0, 1 - (d / r0) ** 2))
+            light = max(0.0, (-dx * 0.5 - dy * 0.6) / r0 + nz * 0.6)
+            shine = max(0.0, light - 0.75) * 4
+            base = [c * (0.25 + 0.75 * light) for c in hue]
+            row.append(tuple(clamp(c + shine * 200) for c in base) + (a,))
+        rows.append(row)
+    return rows
+
+
+def star_strip(size, phases):
+    """Phases of a turning five-pointed star on magenta (the transparent colour)."""
+    width = size * phases
+    rows = [[(255, 0, 255)] * width for _ in range(size)]
+    for p in range(phases):
+        turn = p * (2 * math.pi / 5) / phases
+        for y in range(size):
+            for x in range(size):
+                dx, dy = x + 0.5 - size / 2, y + 0.5 - size / 2
+                ang = math.atan2(dy, dx) - turn
+                d = math.hypot(dx, dy)
+                # Star outline: radius swings between inner and outer five times a turn.
+                k = abs(((ang * 5 / (2 * math.pi)) % 1.0) - 0.5) * 2
+                edge = size * (0.22 + 0.26 * k)
+                if d < edge:
+                    shade = 1 - d / edge * 0.5
+                    rows[y][p * size + x] = (clamp(255 * shade), clamp(200 * shade), clamp(40 * shade))
+    return rows, width
+
+
+def badge(width, height):
+    """A rounded banner with stripes, opaque, for a slow straight mover."""
+    rows = []
+    for y in range(height):
+        row = []
+        for x in range(width):
+            cx = min(x, width - 1 - x)
+            cy = min(y, height - 1 - y)
+            corner = 12
+            inside = not (cx < corner and cy < corner and math.hypot(corner - cx, corner - cy) > corner)
+            if not inside:
+                row.append((0, 0, 0, 0))
+                continue
+            stripe = ((x + y) // 12) % 2
+            row.append((40 + 30 * stripe, 90 + 40 * stripe, 200, 215))
+        rows.append(row)
+    return rows
+
+
+def main():
+    out = sys.argv[1] if len(sys.argv) > 1 else "."
+    os.makedirs(out, exist_ok=True)
+    for name, hue in (("ball-red", (230, 50, 40)), ("ball-green", (40, 200, 80)), ("ball-blue", (60, 110, 240))):
+        write_png(os.path.join(out, name + ".png"), 96, 96, ball(96, hue), True)
+    rows, width = star_strip(64, 8)
+    write_png(os.path.join(out, "star-strip.png"), width, 64, rows, False)
+    write_png(os.path.join(out, "badge.png"), 240, 72, badge(240, 72), True)
+
+
+if __name__ == "__main__":
+    main()
