@@ -54,7 +54,9 @@ void DeleteInterfaceFonts();
 std::string LoadLocalisedString(int id);
 
 // Test diagnostic, off unless QV_TEST_DIAGNOSTIC_FILE is set: writes the loaded header
-// values, the settings and the temporary folder to that file for the end-to-end tests.
-void WriteTestDiagnostic();
+// values, the settings and the temporary folder to that file for the end-to-end tests,
+// and, when a document was loaded (documentSprites >= 0), its sprite count and missing
+// files.
+void WriteTestDiagnostic(int documentSprites = -1, int missingFiles = 0);
 
 }  // namespace qv
