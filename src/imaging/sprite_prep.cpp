@@ -131,7 +131,7 @@ bool NearKey(const SpriteKey& key, const int* rgb) {
 // The prepared picture being written.
 class Target {
  public:
-  Target(int depth, int width, int height) : m_depth(depth) {
+  Target(int depth, int width, int height) {
     if (width <= 0 || height <= 0 || !PictureSizeAllowed(width, height)) return;
     m_block.reset(DibCreate(width, height, depth));
     if (!m_block) return;
@@ -149,7 +149,6 @@ class Target {
   }
 
  private:
-  int m_depth;
   UniqueDib m_block;
   std::unique_ptr<DibLock> m_lock;
   DibView m_v;

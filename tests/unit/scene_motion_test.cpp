@@ -251,7 +251,9 @@ TEST(SceneMotion, PhaseTiming) {
   auto* one = static_cast<CAnimSprite*>(list.GetAt(0));
   one->m_nPhaseSpeed = 15;
   Harness h;
-  for (int i = 0; i < 3; ++i) EXPECT_FALSE(Step(*one, W, H, h.ctx));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(Step(*one, W, H, h.ctx));
+  }
   EXPECT_TRUE(Step(*one, W, H, h.ctx));
   EXPECT_EQ(damage.rects, (std::vector<SpriteRect>(2, SpriteRect{7, 8, 17, 18})));
 
@@ -261,7 +263,9 @@ TEST(SceneMotion, PhaseTiming) {
   d->m_nPhaseCount = 4;
   d->m_PhaseDurations = {100, 400};
   d->m_nPhase = 3;
-  for (int i = 0; i < 7; ++i) EXPECT_FALSE(Step(*d, W, H, h.ctx));
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_FALSE(Step(*d, W, H, h.ctx));
+  }
   EXPECT_TRUE(Step(*d, W, H, h.ctx));
   EXPECT_EQ(d->m_nPhase, 0);
   EXPECT_FALSE(Step(*d, W, H, h.ctx));  // phase 0: 100 ms
@@ -269,13 +273,17 @@ TEST(SceneMotion, PhaseTiming) {
   // With one phase the durations are ignored: 3000 / 15 ms again.
   d->m_nPhaseCount = 1;
   d->m_nPhase = 0;
-  for (int i = 0; i < 3; ++i) EXPECT_FALSE(Step(*d, W, H, h.ctx));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_FALSE(Step(*d, W, H, h.ctx));
+  }
   EXPECT_TRUE(Step(*d, W, H, h.ctx));
 
   // Phase speed 0: the phases stand still and nothing is reported.
   d->m_nPhaseSpeed = 0;
   d->m_nPhaseCount = 3;
-  for (int i = 0; i < 1000; ++i) EXPECT_FALSE(Step(*d, W, H, h.ctx));
+  for (int i = 0; i < 1000; ++i) {
+    EXPECT_FALSE(Step(*d, W, H, h.ctx));
+  }
   EXPECT_EQ(d->m_nPhase, 0);
 }
 
