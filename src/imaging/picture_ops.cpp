@@ -15,12 +15,6 @@
 namespace qv {
 namespace {
 
-template <typename T>
-std::unique_ptr<T[]> NewArray(uint64_t count) {
-  if (count > SIZE_MAX / sizeof(T)) return nullptr;
-  return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(count)]());
-}
-
 bool OutputSizeAllowed(int width, int height) {
   return width > 0 && height > 0 && PictureSizeAllowed(width, height);
 }

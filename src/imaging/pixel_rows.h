@@ -4,10 +4,20 @@
 #pragma once
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "imaging/dib.h"
 
 namespace qv {
+
+// A zeroed working array of count elements, or none when it cannot be had (the count
+// comes from picture sizes, so it may be too large to allocate).
+template <typename T>
+std::unique_ptr<T[]> NewArray(uint64_t count) {
+  if (count > SIZE_MAX / sizeof(T)) return nullptr;
+  return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(count)]());
+}
 
 // How a 16-bit pixel is split: the picture converters read 5-6-5, the screen-depth
 // surfaces store 5-5-5 with bit 15 clear.

@@ -13,12 +13,6 @@
 namespace qv {
 namespace {
 
-template <typename T>
-std::unique_ptr<T[]> NewArray(uint64_t count) {
-  if (count > SIZE_MAX / sizeof(T)) return nullptr;
-  return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<size_t>(count)]());
-}
-
 // Transparent pixels (alpha below 8) take the average colour of the visible pixels
 // (alpha above 7) around them, so that averaging does not pull black into the visible
 // edge. The window is columns max(0, x - 8) up to, not including, min(W - 1, x + 8), and
