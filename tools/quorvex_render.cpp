@@ -1,12 +1,15 @@
-// quorvex-render: plays a packed saver's scene without a screen and writes frames as PNG
-// pictures, so that authors on any machine can see what their saver shows.
+// quorvex-render: plays a saver's scene without a screen, tick by tick with no waiting,
+// and writes PNG frames, so that authors on any machine can see what their saver shows.
 //
-//   quorvex-render SAVER.scr -o DIR [--frames N] [--every K] [--size WxH] [--depth 8|16|32]
-//                  [--seed S] [--fast|--slow]
+//   quorvex-render SAVER.scr|MANIFEST.toml --out DIR [--size WxH] [--ticks N] [--every K]
+//                  [--seed S] [--depth 8|16|32] [--trace FILE] [--fast|--slow]
 //
-// Frame n is the scene after n ticks (frame 0: as it starts). The size defaults to the
-// document's design size (1024 x 768 when it has none), the depth to 32 bits, the tick
-// rate to the document's own.
+// frame-NNNNN.png is the scene after NNNNN ticks; frames are written every K ticks from
+// tick 0 (the scene as it starts) up to N. --trace writes one JSON line per tick after
+// the step: {"tick": n, "sprites": [[left, top, right, bottom, phase], ...]}, head first.
+// The size defaults to the document's design size (1024 x 768 when it has none), the
+// depth to 32 bits, the tick rate to the document's own; the random generator is the C
+// library's, seeded with S (1).
 #include <png.h>
 
 #include <algorithm>
@@ -30,6 +33,9 @@
 #include "package/byte_source.h"
 #include "package/package_reader.h"
 #include "scene/anim_scene.h"
+#include "document_manifest.h"
+
+#include <toml++/toml.h>
 
 using namespace qv;
 
@@ -37,9 +43,62 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: quorvex-render SAVER.scr -o DIR [--frames N] [--every K] [--size WxH]\n"
-               "                      [--depth 8|16|32] [--seed S] [--fast|--slow]\n");
+               "usage: quorvex-render SAVER.scr|MANIFEST.toml --out DIR [--size WxH] [--ticks N]\n"
+               "                      [--every K] [--seed S] [--depth 8|16|32] [--trace FILE]\n"
+               "                      [--fast|--slow]\n");
   return 2;
+}
+
+// The document archive of a packed saver, or of a manifest's [Document] table (written
+// as quorvex-pack writes it). Empty with a message on failure.
+std::vector<uint8_t> ArchiveOf(const std::string& input, std::string& error) {
+  if (input.size() > 5 && input.compare(input.size() - 5, 5, ".toml") == 0) {
+    try {
+      const toml::table manifest = toml::parse_file(input);
+      CScreenSaverDoc doc;
+      int version = kCurrentDocVersion;
+      std::vector<std::string> warnings;
+      if (const auto node = manifest["Document"]; node && node.is_table())
+        version = tools::DocumentFromManifest(*node.as_table(), std::filesystem::path(input).parent_path(), doc,
+                                              warnings);
+      return WriteDocument(doc, version);
+    } catch (const toml::parse_error& e) {
+      error = std::string(e.description());
+    } catch (const tools::ManifestError& e) {
+      error = e.message;
+    }
+    return {};
+  }
+  FileByteSource file;
+  PackageHeader header;
+  const int code = file.Open(input) ? ReadPackageHeader(file, header) : kCannotOpen;
+  if (code != kPackageOk) {
+    error = "no package (PackageError " + std::to_string(code) + ")";
+    return {};
+  }
+  const uint64_t length = BlockLength(header, PackageBlock::Document);
+  if (length == 0 || length > (uint64_t{1} << 31)) {
+    error = "no document";
+    return {};
+  }
+  std::vector<uint8_t> archive(static_cast<size_t>(length));
+  if (file.ReadAt(BlockOffset(header, PackageBlock::Document), archive.data(), archive.size()) != archive.size()) {
+    error = "the document is cut short";
+    return {};
+  }
+  return archive;
+}
+
+void TraceTick(FILE* trace, int tick, CSpriteList& sprites) {
+  std::fprintf(trace, "{\"tick\": %d, \"sprites\": [", tick);
+  for (size_t i = 0; i < sprites.GetCount(); ++i) {
+    const CSprite* s = sprites.GetAt(i);
+    const SpriteRect r = s->GetRect();
+    const auto* phased = dynamic_cast<const CPhasedSprite*>(s);
+    std::fprintf(trace, "%s[%d, %d, %d, %d, %d]", i ? ", " : "", r.left, r.top, r.right, r.bottom,
+                 phased ? phased->m_nPhase : 0);
+  }
+  std::fprintf(trace, "]}\n");
 }
 
 // Pictures decode from memory by the kind their name gives; external files come from
@@ -143,14 +202,15 @@ bool ParseInt(const char* text, int lo, int hi, int& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string saver, outDir;
-  int frames = 100, every = 1, width = 0, height = 0, depth = 32, seed = 1, timing = -1;
+  std::string input, outDir, tracePath;
+  int ticks = 100, every = 10, width = 0, height = 0, depth = 32, seed = 1, timing = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
-    if (arg == "-o" && hasValue) outDir = argv[++i];
-    else if (arg == "--frames" && hasValue) { if (!ParseInt(argv[++i], 1, 100000, frames)) return Usage(); }
-    else if (arg == "--every" && hasValue) { if (!ParseInt(argv[++i], 1, 100000, every)) return Usage(); }
+    if ((arg == "--out" || arg == "-o") && hasValue) outDir = argv[++i];
+    else if (arg == "--trace" && hasValue) tracePath = argv[++i];
+    else if (arg == "--ticks" && hasValue) { if (!ParseInt(argv[++i], 0, 10000000, ticks)) return Usage(); }
+    else if (arg == "--every" && hasValue) { if (!ParseInt(argv[++i], 1, 10000000, every)) return Usage(); }
     else if (arg == "--depth" && hasValue) { if (!ParseInt(argv[++i], 8, 32, depth)) return Usage(); }
     else if (arg == "--seed" && hasValue) { if (!ParseInt(argv[++i], 0, 1 << 30, seed)) return Usage(); }
     else if (arg == "--fast") timing = 1;
@@ -159,24 +219,17 @@ int main(int argc, char** argv) {
       if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 1 || height < 1 || width > 16384 ||
           height > 16384)
         return Usage();
-    } else if (!arg.empty() && arg[0] != '-' && saver.empty()) saver = arg;
+    } else if (!arg.empty() && arg[0] != '-' && input.empty()) input = arg;
     else return Usage();
   }
-  if (saver.empty() || outDir.empty() || (depth != 8 && depth != 16 && depth != 32)) return Usage();
+  if (input.empty() || (outDir.empty() && tracePath.empty()) || (depth != 8 && depth != 16 && depth != 32))
+    return Usage();
 
-  FileByteSource file;
-  PackageHeader header;
-  const int error = file.Open(saver) ? ReadPackageHeader(file, header) : kCannotOpen;
-  if (error != kPackageOk) {
-    std::fprintf(stderr, "quorvex-render: %s: no package (PackageError %d)\n", saver.c_str(), error);
+  std::string error;
+  const std::vector<uint8_t> archive = ArchiveOf(input, error);
+  if (archive.empty()) {
+    std::fprintf(stderr, "quorvex-render: %s: %s\n", input.c_str(), error.c_str());
     return 2;
-  }
-  const uint64_t length = BlockLength(header, PackageBlock::Document);
-  if (length > (uint64_t{1} << 31)) return 2;
-  std::vector<uint8_t> archive(static_cast<size_t>(length));
-  if (file.ReadAt(BlockOffset(header, PackageBlock::Document), archive.data(), archive.size()) != archive.size()) {
-    std::fprintf(stderr, "quorvex-render: %s: the document is cut short\n", saver.c_str());
-    return 3;
   }
 
   SetPlainScreenDepth(depth);  // the surfaces take the screen depth asked for
@@ -185,7 +238,7 @@ int main(int argc, char** argv) {
   MemoryArchiveSource source(archive);
   const DocumentLoadError docError = ReadDocument(doc, source, &services);
   if (docError != DocumentLoadError::None) {
-    std::fprintf(stderr, "quorvex-render: %s: %s\n", saver.c_str(), DocumentLoadMessage(docError));
+    std::fprintf(stderr, "quorvex-render: %s: %s\n", input.c_str(), DocumentLoadMessage(docError));
     return 3;
   }
   if (width == 0) {
@@ -203,31 +256,41 @@ int main(int argc, char** argv) {
   scene.Start(&doc, width, height);
   scene.SetSpritesVisible(true);
   scene.UpdateAll();
-  if (!scene.BackBuffer()) {
-    std::fprintf(stderr, "quorvex-render: %s: the scene has no background to draw on\n", saver.c_str());
+  if (!outDir.empty() && !scene.BackBuffer()) {
+    std::fprintf(stderr, "quorvex-render: %s: the scene has no background to draw on\n", input.c_str());
     return 4;
   }
 
   std::error_code ec;
-  std::filesystem::create_directories(outDir, ec);
+  if (!outDir.empty()) std::filesystem::create_directories(outDir, ec);
+  FILE* trace = tracePath.empty() ? nullptr : std::fopen(tracePath.c_str(), "w");
+  if (!tracePath.empty() && !trace) {
+    std::fprintf(stderr, "quorvex-render: cannot write %s\n", tracePath.c_str());
+    return 5;
+  }
   int written = 0;
-  for (int tick = 0; tick < frames * every; ++tick) {
-    if (tick % every == 0) {
+  for (int tick = 0;; ++tick) {
+    if (!outDir.empty() && tick % every == 0) {
       char name[64];
-      std::snprintf(name, sizeof name, "/frame-%05d.png", tick / every);
+      std::snprintf(name, sizeof name, "/frame-%05d.png", tick);
       const std::string path = outDir + name;
       if (!WritePng(path, width, height, ToRgb(*scene.BackBuffer()))) {
         std::fprintf(stderr, "quorvex-render: cannot write %s\n", path.c_str());
+        if (trace) std::fclose(trace);
         return 5;
       }
       ++written;
     }
+    if (tick == ticks) break;
     scene.StepSprites();
+    if (trace) TraceTick(trace, tick + 1, scene.Sprites());
   }
-  std::printf("%d frames of %dx%d at %d bits, %zu sprites; %llu areas redrawn, %.1f%% of the pixels per tick\n",
-              written, width, height, depth, scene.Sprites().GetCount(),
+  if (trace) std::fclose(trace);
+  std::printf("%d frames of %dx%d at %d bits over %d ticks, %zu sprites; %llu areas redrawn, %.1f%% of the "
+              "pixels per tick\n",
+              written, width, height, depth, ticks, scene.Sprites().GetCount(),
               static_cast<unsigned long long>(presenter.areas),
               100.0 * static_cast<double>(presenter.pixels) /
-                  (static_cast<double>(width) * height * std::max(frames * every, 1)));
+                  (static_cast<double>(width) * height * std::max(ticks, 1)));
   return 0;
 }

@@ -31,6 +31,35 @@ def write_png(path, width, height, pixels, alpha):
         f.write(png)
 
 
+def write_bmp(path, width, height, rows):
+    """A 24-bit bottom-up BMP; rows are (r, g, b) tuples from the top."""
+    stride = (width * 3 + 3) & ~3
+    data = bytearray()
+    for row in reversed(rows):
+        line = bytearray()
+        for r, g, b in row:
+            line += bytes((b, g, r))
+        data += line + b"\0" * (stride - len(line))
+    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(data), 2835, 2835, 0, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + data)
+
+
+def write_wav(path, samples, rate=22050):
+    """16-bit mono PCM."""
+    data = b"".join(struct.pack("<h", max(-32767, min(32767, int(v)))) for v in samples)
+    fmt = struct.pack("<HHIIHH", 1, 1, rate, rate * 2, 2, 16)
+    riff = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt + b"data" + struct.pack("<I", len(data)) + data
+    with open(path, "wb") as f:
+        f.write(b"RIFF" + struct.pack("<I", len(riff)) + riff)
+
+
+def tone(freq, seconds, decay, rate=22050, volume=12000):
+    n = int(seconds * rate)
+    return [volume * math.exp(-decay * i / rate) * math.sin(2 * math.pi * freq * i / rate) for i in range(n)]
+
+
 def clamp(v):
     return max(0, min(255, int(v)))
 
@@ -102,8 +131,12 @@ def main():
     for name, hue in (("ball-red", (230, 50, 40)), ("ball-green", (40, 200, 80)), ("ball-blue", (60, 110, 240))):
         write_png(os.path.join(out, name + ".png"), 96, 96, ball(96, hue), True)
     rows, width = star_strip(64, 8)
-    write_png(os.path.join(out, "star-strip.png"), width, 64, rows, False)
+    write_bmp(os.path.join(out, "star-strip.bmp"), width, 64, rows)
     write_png(os.path.join(out, "badge.png"), 240, 72, badge(240, 72), True)
+    write_wav(os.path.join(out, "bounce.wav"), tone(660, 0.08, 40))
+    write_wav(os.path.join(out, "clack.wav"), tone(1200, 0.05, 80))
+    chime = [a + b for a, b in zip(tone(523, 1.2, 3), tone(784, 1.2, 4))]
+    write_wav(os.path.join(out, "chime.wav"), chime)
 
 
 if __name__ == "__main__":
