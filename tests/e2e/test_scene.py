@@ -83,6 +83,31 @@ class Scene(unittest.TestCase):
         h.key("a")
         self.assertEqual(saver.wait(10), 0)
 
+    def test_demo_saver_moves_its_sprites_over_the_gradient(self):
+        demo = os.path.join(h.BUILD, "demo.scr")
+        if not os.path.exists(demo):
+            self.skipTest("demo.scr is built with the native author tools")
+        h.park_pointer()
+        saver = h.Saver("/s", exe=demo)
+        self.addCleanup(saver.kill)
+        h.saver_window()
+        time.sleep(1.5)
+        first = h.screenshot(h.artifact("demo-1.png"))
+        time.sleep(1.0)
+        second = h.screenshot(h.artifact("demo-2.png"))
+        # The gradient: dark at the top, light in the middle, dark again at the bottom.
+        top, middle = first.pixel(1000, 2), first.pixel(1000, 384)
+        self.assertLess(sum(top), sum(middle))
+        self.assertGreater(middle[2], middle[0])  # a blue sky
+        changed = sum(1 for i in range(0, len(first.rgb), 3) if first.rgb[i:i + 3] != second.rgb[i:i + 3])
+        share = changed / (first.width * first.height)
+        # Sprites moved, and only they: the background stays where it was.
+        self.assertGreater(share, 0.002)
+        self.assertLess(share, 0.15)
+        self.assertTrue(saver.running())
+        h.click(1)
+        self.assertEqual(saver.wait(10), 0)
+
     def test_preview_runs_the_scene_until_its_parent_goes(self):
         # Wine does not show what a process draws into another process's child window,
         # so the preview's pixels are checked by the renderer's tests, not here.
