@@ -50,6 +50,7 @@ class CDibKSV {
   // Keeps the block locked across many operations (the back buffer during a frame).
   uint8_t* Lock();
   void Unlock();
+  bool IsLocked() const { return m_pBits != nullptr; }
 
   // Composites the rectangle (srcX, srcY, width, height) of this surface into dest at
   // (destX, destY). key: -1 for none, else a palette index | 0x01000000 at 8 bits, or

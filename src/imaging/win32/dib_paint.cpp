@@ -2,6 +2,7 @@
 
 #include "imaging/dib.h"
 #include "imaging/picture_limits.h"
+#include "imaging/surface.h"
 #include "imaging/win32/imaging_win32.h"
 
 namespace qv {
@@ -129,6 +130,18 @@ DibHandle DibFromScreenRect(const RECT& rect) {
   if (palette) DeleteObject(palette);
   if (bitmap) DeleteObject(bitmap);
   return result;
+}
+
+int DrawSurface(HDC dc, CDibKSV& surface, int x, int y) {
+  const bool wasLocked = surface.IsLocked();
+  uint8_t* block = surface.Lock();
+  if (!dc || !block) return 0;
+  const int width = surface.GetWidth(), height = surface.GetHeight();
+  const int lines = SetDIBitsToDevice(dc, x, y, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
+                                      static_cast<UINT>(height), surface.PixelAddress(0, height - 1),
+                                      reinterpret_cast<const BITMAPINFO*>(block), DIB_RGB_COLORS);
+  if (!wasLocked) surface.Unlock();
+  return lines;
 }
 
 }  // namespace qv

@@ -26,6 +26,11 @@ int DibPaint(HDC dc, const RECT& dest, DibHandle block, const RECT& src, HPALETT
 // default palette when none is given). None on any failure.
 DibHandle DibFromBitmap(HBITMAP bitmap, HPALETTE palette);
 
+class CDibKSV;
+// CDibKSV's Draw: the whole surface, unscaled, at (x, y), colours as RGB values. Returns
+// what GDI returned (scan lines drawn), 0 on failure.
+int DrawSurface(HDC dc, CDibKSV& surface, int x, int y);
+
 // A capture of a rectangle of the primary screen, clamped to it; none for an empty one.
 DibHandle DibFromScreenRect(const RECT& rect);
 
