@@ -10,6 +10,10 @@
 #include <ctime>
 
 #include "document/win32/load_document.h"
+#include "imaging/cdib.h"
+#include "imaging/jpeg_reader.h"
+#include "imaging/palette.h"
+#include "imaging/win32/imaging_win32.h"
 #include "scene/win32/anim_wnd.h"
 #include "shell/shell_messages.h"
 #include "shell/win32/saver_shell.h"
@@ -22,6 +26,8 @@ namespace {
 
 // The document the run shows: one per process, loaded once at window creation.
 CScreenSaverDoc RunDocument;
+// What a preview with a fixed picture shows instead of the scene.
+CDIB FixedPreviewPicture;
 
 void CALLBACK PeriodicTimerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
   // On the timer's own thread: sending (not posting) makes RunTick run on the
@@ -89,10 +95,13 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
   const LRESULT result = DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
+  MakeAppPalette(AppPalette());
 
   if (Run.preview && Header.FixedPreview) {
-    // Only the fixed preview picture is shown; decoding it joins with the imaging layer.
+    // Only the fixed preview picture is shown: the package's, or the program's own.
     ExtractPackageBlocks(ExtractMode::FixedPreview, Settings.MuteSound != 0);
+    if (Extracted.fixedPreview.empty() || !FixedPreviewPicture.LoadFile(Extracted.fixedPreview))
+      FixedPreviewPicture.Attach(DibLoadJpegResource("PREVIEWPIC"));
     WriteTestDiagnostic();
     return result;
   }
@@ -180,6 +189,7 @@ void OnDestroy() {
   StopPeriodicTimer();
   if (Run.preview && fixedPreview) {
     DeleteExtractedFiles();
+    FixedPreviewPicture.Free();
     Run.quitPosted = true;
     PostQuitMessage(0);
     return;
@@ -272,9 +282,23 @@ LRESULT ScreenSaverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       RunTick(hwnd);
       break;
-    case WM_PAINT:
-      if (!(Run.preview && Header.FixedPreview)) Scene.Paint(nullptr);
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      const HDC dc = BeginPaint(hwnd, &ps);
+      if (Run.preview && Header.FixedPreview) {
+        // The whole picture stretched over the window.
+        if (!FixedPreviewPicture.IsEmpty()) {
+          RECT client{};
+          GetClientRect(hwnd, &client);
+          const RECT src{0, 0, FixedPreviewPicture.GetWidth(), FixedPreviewPicture.GetHeight()};
+          DibPaint(dc, client, FixedPreviewPicture.GetHandle(), src, nullptr);
+        }
+      } else {
+        Scene.Paint(dc);
+      }
+      EndPaint(hwnd, &ps);
       break;
+    }
     case WM_QUERYNEWPALETTE:
       Scene.RealizePalette();
       break;
