@@ -2,6 +2,7 @@
 
 #include <mmsystem.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -33,6 +34,36 @@ bool Windows7OrLater() {
 #pragma GCC diagnostic pop
   return info.dwMajorVersion > 6 || (info.dwMajorVersion == 6 && info.dwMinorVersion >= 1);
 }
+
+// Test diagnostic, off unless QV_TEST_FRAME_TIMES names a file: the start time of each
+// frame of the loop, in milliseconds from its start, written one a line when the loop
+// ends. Only the first kMaxEntries frames are kept (about 23 minutes at 14 ms).
+class FrameTimeLog {
+ public:
+  static constexpr size_t kMaxEntries = 100000;
+
+  FrameTimeLog() {
+    char path[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableA("QV_TEST_FRAME_TIMES", path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    m_path = path;
+    m_times.reserve(kMaxEntries);  // no allocation while the loop runs
+  }
+  void Record(double ms) {
+    if (!m_path.empty() && m_times.size() < kMaxEntries) m_times.push_back(ms);
+  }
+  void Write() const {
+    if (m_path.empty()) return;
+    FILE* f = std::fopen(m_path.c_str(), "w");
+    if (!f) return;
+    for (double ms : m_times) std::fprintf(f, "%.3f\n", ms);
+    std::fclose(f);
+  }
+
+ private:
+  std::string m_path;
+  std::vector<double> m_times;
+};
 
 // A BITMAPINFO view of the back buffer's own header and colour table.
 const BITMAPINFO* HeaderOf(const uint8_t* block) { return reinterpret_cast<const BITMAPINFO*>(block); }
@@ -190,11 +221,13 @@ void CAnimWnd::RunFrameLoop(bool fast) {
   const DWORD nap = fast ? 1 : 10;
   timeBeginPeriod(resolution);
 
+  FrameTimeLog frameTimes;
   CPerfTimer clock;
   clock.Start();
   FramePacer pacer(period);
   bool pumping = true;
   while (pumping && IsWindow()) {
+    frameTimes.Record(clock.ElapsedMs());
     RunTick(m_hWnd);
     pacer.CatchUp(clock.ElapsedMs());
     while (pumping && pacer.MustWait(clock.ElapsedMs())) {
@@ -205,6 +238,7 @@ void CAnimWnd::RunFrameLoop(bool fast) {
     if (pumping) pumping = PumpMessages();
   }
   timeEndPeriod(resolution);
+  frameTimes.Write();
 }
 
 void CAnimWnd::Destroy() {

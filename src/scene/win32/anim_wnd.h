@@ -29,7 +29,9 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   bool RealizePalette();
   HWND MediaWindow() const { return nullptr; }
 
-  // Runs until the window is gone, calling RunTick once per frame.
+  // Runs until the window is gone, calling RunTick once per frame. Test diagnostic: with
+  // QV_TEST_FRAME_TIMES naming a file, each frame's start time (ms) is written there at
+  // the end.
   void RunFrameLoop(bool fast);
   void Destroy();
 
