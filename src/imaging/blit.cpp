@@ -173,6 +173,61 @@ void Blit8(const BlitRows& b) {
   }
 }
 
+#if QV_BLIT_SSE2
+// Exact quotients in unsigned 16-bit lanes through reciprocals found by exhaustive search:
+// x / 100 for x <= 25500 and x / 255 for x <= 65025, the largest sums the rules make.
+inline __m128i Div100(__m128i x) { return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(0x147B)), 3); }
+inline __m128i Div255(__m128i x) {
+  return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(static_cast<int16_t>(0x8081))), 7);
+}
+
+// Masked 16-bit blends, eight pixels at a time: each 5-5-5 channel widened to 8 bits in
+// its own register, the rule applied, and the channels narrowed and packed again.
+void Blit16Masked(const BlitRows& b) {
+  const __m128i zero = _mm_setzero_si128(), five = _mm_set1_epi16(0x1F), c255 = _mm_set1_epi16(255);
+  const __m128i op = _mm_set1_epi16(static_cast<int16_t>(b.opacity));
+  const __m128i opRest = _mm_set1_epi16(static_cast<int16_t>(100 - b.opacity));
+  const __m128i c100 = _mm_set1_epi16(100);
+  const __m128i backR = _mm_set1_epi16(static_cast<int16_t>(BackRed(b.backColor)));
+  const __m128i backG = _mm_set1_epi16(static_cast<int16_t>(BackGreen(b.backColor)));
+  const __m128i backB = _mm_set1_epi16(static_cast<int16_t>(BackBlue(b.backColor)));
+  auto widen = [&](__m128i p, int shift) {
+    return _mm_slli_epi16(_mm_and_si128(_mm_srli_epi16(p, shift), five), 3);
+  };
+  // One channel: s and d widened, q the mask, back the solid colour's channel.
+  auto channel = [&](__m128i s, __m128i d, __m128i q, __m128i back) {
+    if (b.opacity == 100) {
+      const __m128i under = b.solidBack ? back : d;
+      return Div255(_mm_add_epi16(_mm_mullo_epi16(s, q), _mm_mullo_epi16(under, _mm_sub_epi16(c255, q))));
+    }
+    if (!b.solidBack) {
+      const __m128i u = Div255(_mm_mullo_epi16(q, op));
+      return Div100(_mm_add_epi16(_mm_mullo_epi16(s, u), _mm_mullo_epi16(d, _mm_sub_epi16(c100, u))));
+    }
+    const __m128i inner =
+        Div255(_mm_add_epi16(_mm_mullo_epi16(s, q), _mm_mullo_epi16(back, _mm_sub_epi16(c255, q))));
+    return Div100(_mm_add_epi16(_mm_mullo_epi16(inner, op), _mm_mullo_epi16(d, opRest)));
+  };
+  ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
+    int x = 0;
+    for (; x + 8 <= b.width; x += 8) {
+      const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * x));
+      const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 2 * x));
+      const __m128i q = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(m + x)), zero);
+      const __m128i r = channel(widen(sv, 10), widen(dv, 10), q, backR);
+      const __m128i g = channel(widen(sv, 5), widen(dv, 5), q, backG);
+      const __m128i bl = channel(widen(sv, 0), widen(dv, 0), q, backB);
+      const __m128i out = _mm_or_si128(
+          _mm_or_si128(_mm_slli_epi16(_mm_srli_epi16(r, 3), 10), _mm_slli_epi16(_mm_srli_epi16(g, 3), 5)),
+          _mm_srli_epi16(bl, 3));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * x), out);
+    }
+    for (; x < b.width; ++x)  // the last pixels of the row one by one
+      Save16(d + 2 * x, Pixel16(b, Load16(s + 2 * x), Load16(d + 2 * x), m[x]));
+  });
+}
+#endif
+
 void Blit16(const BlitRows& b) {
   const size_t n = static_cast<size_t>(b.width);
   const bool keyed = !b.mask && b.key != kNoKey;
@@ -189,6 +244,12 @@ void Blit16(const BlitRows& b) {
     });
     return;
   }
+#if QV_BLIT_SSE2
+  if (b.mask) {
+    Blit16Masked(b);
+    return;
+  }
+#endif
   // Blends: one loop per case so that the pixel function folds its branches away.
   auto run = [&](auto masked, auto solid, auto full) {
     BlitRows c = b;
@@ -210,9 +271,6 @@ void Blit16(const BlitRows& b) {
 }
 
 #if QV_BLIT_SSE2
-// x / 100 for x <= 25500 and x / 255 for x <= 65025, in unsigned 16-bit lanes.
-inline __m128i Div100(__m128i x) { return _mm_srli_epi16(_mm_mulhi_epu16(x, _mm_set1_epi16(0x147B)), 3); }
-
 // Mask bytes of four pixels, each repeated over the pixel's four 16-bit lanes: low holds
 // pixels 0 and 1, high pixels 2 and 3.
 inline void SpreadMask(const uint8_t* m, __m128i* low, __m128i* high) {

@@ -293,6 +293,30 @@ TEST(BlitSweep, Depth16EveryPathOverEverySourceWord) {
   }
 }
 
+TEST(BlitExhaustive, Depth16MaskedEveryChannelPairMaskAndOpacity) {
+  // Every 5-bit source channel against every destination channel (the same value in
+  // red, green and blue), for every mask value and every opacity, plain and solid.
+  Plane src(1024, 1, 16), dst(1024, 1, 16);
+  for (int i = 0; i < 1024; ++i) {
+    const uint16_t sc = static_cast<uint16_t>(i / 32), dc = static_cast<uint16_t>(i % 32);
+    const uint16_t sp = static_cast<uint16_t>(sc << 10 | sc << 5 | sc), dp = static_cast<uint16_t>(dc << 10 | dc << 5 | dc);
+    std::memcpy(src.At(i, 0), &sp, 2);
+    std::memcpy(dst.At(i, 0), &dp, 2);
+  }
+  std::vector<uint8_t> mask(1024);
+  for (int opacity = 0; opacity <= 100; ++opacity)
+    for (int q = 0; q < 256; ++q) {
+      std::fill(mask.begin(), mask.end(), static_cast<uint8_t>(q));
+      for (bool solid : {false, true}) {
+        BlitRows b = Whole(dst, src, &mask);
+        b.opacity = opacity;
+        b.solidBack = solid;
+        b.backColor = 0x00F8A850 + static_cast<uint32_t>(q % 8);
+        ASSERT_EQ(CompareWithReference(b, dst), 0) << "q " << q << " opacity " << opacity;
+      }
+    }
+}
+
 TEST(BlitSweep, OddWidthsOffsetsAndRandomContent) {
   // Row tails that are not a multiple of the vector width, rectangles inside larger
   // surfaces, and random pixels including markers.
