@@ -37,9 +37,9 @@ class CQvApp : public CWinApp {
   SettingsAccess m_settings{m_store};
 };
 
+// Process-wide (defined in qv_app.cpp; the list of all of them is in
+// docs/architecture.md): the application object and the values it sets.
 extern CQvApp theApp;
-
-// Process-wide values the application object sets.
 extern POINT SavedCursorPos;
 extern int LanguageCode;
 extern int ScreenDpiY;

@@ -32,6 +32,7 @@ struct ShellState {
   Point32 mouseOrigin;
   DWORD lastPasswordCheck = 0xFFFFFFFF;
 };
+// Process-wide (defined in saver_entry.cpp).
 extern ShellState Shell;
 
 // Process entry: skips the program name and runs SaverMain with the rest.
