@@ -125,6 +125,10 @@ class Configure(unittest.TestCase):
         cls.locked = make_saver("locked", ScrName="Quorvex Locked", Description="Short.",
                                 FeedAddresses=["http://127.0.0.1:9/a.rss"], FeedListEditable=False, **common)
         cls.bare = make_saver("bare", ScrName="Quorvex Bare")
+        broken = os.path.join(WORK, "broken.bmp")
+        with open(broken, "wb") as f:
+            f.write(b"BM" + b"\xff" * 70)  # a header that promises what is not there
+        cls.broken_picture = make_saver("brokenpicture", ScrName="Quorvex Broken", DialogPicture=h.winpath(broken))
         cls.no_rights_web = make_saver("norightsweb", ScrName="Quorvex Middle", Description="Short.")
         for name in ("Quorvex Full", "Quorvex Locked", "Quorvex Test", "Quorvex Bare", "Quorvex Middle"):
             h.reg_delete(BASE_KEY + "\\" + name)
@@ -357,6 +361,12 @@ class Configure(unittest.TestCase):
         self.assertEqual((min(xs), min(ys)), (ox + banner.rect[0] + (bw - BANNER_SIZE[0]) // 2,
                                              oy + (bh - BANNER_SIZE[1]) // 2))
         self.assertEqual((max(xs) - min(xs) + 1, max(ys) - min(ys) + 1), BANNER_SIZE)
+        # The link drawn underlined in its colour; the footer's grey below its line.
+        link = item(dialog, WEB_ADDRESS).screen
+        self.assertIn((0x40, 0x80, 0xFF), shot.region_colours(*link))
+        footer = item(dialog, FOOTER_LINE)
+        self.assertEqual(shot.pixel(ox + 2, oy + footer.rect[1] - 1), (0xE6, 0xE6, 0xE6))
+        self.assertEqual(shot.pixel(ox + 2, oy + footer.rect[3] + 4), (0xF3, 0xF3, 0xF3))
         # The description box: its border colour, and the text moving after the 5-second rest.
         l, t, r, b = box.screen
         self.assertEqual(shot.pixel(l, t), (0x96, 0xB4, 0xD2))
@@ -415,6 +425,19 @@ class Configure(unittest.TestCase):
         # Laid out in dialog units: everything grows with the resolution (about 1.5 times).
         for axis in (0, 1):
             self.assertGreater(sizes[144][axis], sizes[96][axis] * 1.3, axis)
+
+    def test_picture_that_does_not_decode_leaves_a_white_banner(self):
+        saver, dialog = self.open_dialog(self.broken_picture)
+        time.sleep(1.0)
+        ox, oy = self.client_origin(dialog)
+        banner = item(dialog, BANNER_LINE)
+        shot = h.screenshot()
+        # Above the banner's bottom line and the etched line control: white only.
+        self.assertEqual(shot.region_colours(ox + banner.rect[0], oy, ox + banner.rect[2], oy + banner.rect[1] - 1),
+                         {(255, 255, 255)})
+        self.assertEqual(item(dialog, SCR_NAME).text, "Quorvex Broken")
+        h.key("Escape", focus_title=CAPTION)
+        self.assertEqual(saver.wait(10), 0)
 
     def test_package_that_does_not_load_shows_its_message_and_closes(self):
         saver = h.Saver("/c", exe=h.BARE_SAVER)
