@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "ui/config_layout.h"
+#include "ui/dialog_gradient.h"
 #include "ui/description_scroll.h"
 #include "ui/feed_options.h"
 
@@ -63,6 +64,21 @@ TEST(ConfigCollapse, PixelUnitConversionsRoundTowardZero) {
   EXPECT_EQ(PixelsToDialogUnitsY(-7, 13), -4);
   EXPECT_EQ(PixelsToDialogUnitsY(50, 0), 50);
   EXPECT_EQ(DialogUnitsToPixelsY(50, -3), 50);
+}
+
+// --- Gradient lines ------------------------------------------------------------------
+
+TEST(DialogGradient, RowsRunFromTopToBottomColour) {
+  // The description box: 0xFDFDFD at the top row, 0xF5F5F5 at the bottom one.
+  EXPECT_EQ(GradientLineColor(0, 9, 0xFDFDFD, 0xF5F5F5, false), 0xFDFDFDu);
+  EXPECT_EQ(GradientLineColor(4, 9, 0xFDFDFD, 0xF5F5F5, false), 0xF9F9F9u);
+  EXPECT_EQ(GradientLineColor(8, 9, 0xFDFDFD, 0xF5F5F5, false), 0xF5F5F5u);
+  EXPECT_EQ(GradientLineColor(0, 1, 0x123456, 0xABCDEF, false), 0x123456u);
+  // Mirrored over 10 lines: h = 5, both halves in 7 steps.
+  EXPECT_EQ(GradientLineColor(0, 10, 0x000000, 0x0000C0, true), 0x000000u);
+  EXPECT_EQ(GradientLineColor(5, 10, 0x000000, 0x0000C0, true), 0x0000A0u);  // 5 of 6 toward blue
+  EXPECT_EQ(GradientLineColor(6, 10, 0x000000, 0x0000C0, true), 0x0000A0u);  // 1 of 6 back
+  EXPECT_EQ(GradientLineColor(9, 10, 0x000000, 0x0000C0, true), 0x000040u);
 }
 
 // --- Description scrolling -----------------------------------------------------------

@@ -1,8 +1,8 @@
 // Painting shared by the configuration dialog: its background and the gradient of the
 // description box.
 #include "imaging/cdib.h"
-#include "imaging/picture_ops.h"
 #include "imaging/win32/imaging_win32.h"
+#include "ui/dialog_gradient.h"
 #include "ui/dialog_ids.h"
 #include "ui/win32/config_dialog.h"
 
@@ -33,16 +33,9 @@ bool ItemRect(HWND dialog, int id, RECT& r) {
 
 void GradientFill(HDC dc, const RECT& rect, COLORREF from, COLORREF to, bool byColumns, bool mirrored) {
   const int n = byColumns ? rect.right - rect.left : rect.bottom - rect.top;
-  const int h = n / 2;
   const COLORREF oldBk = GetBkColor(dc);
   for (int i = 0; i < n; ++i) {
-    COLORREF colour;
-    if (!mirrored)
-      colour = ColorLerp(i, from, to, n);
-    else if (i <= h)
-      colour = ColorLerp(i, from, to, h + 2);
-    else
-      colour = ColorLerp(i - h, to, from, h + 2);
+    const COLORREF colour = GradientLineColor(i, n, from, to, mirrored);
     RECT line = rect;
     if (byColumns) {
       line.left = rect.left + i;
