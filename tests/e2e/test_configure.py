@@ -72,6 +72,15 @@ def rows_of(picture, rect):
     return [bytes(picture.rgb[3 * (y * picture.width + l):3 * (y * picture.width + r)]) for y in range(t, b)]
 
 
+def type_into(dialog, control, text):
+    """Empties an edit, clicks into it and types the text on the keyboard."""
+    set_text(dialog, control, "")
+    click_item(dialog, control)
+    h.xdotool("type", "--delay", "20", text)
+    if control != PASSWORD:  # another process cannot read a password edit back
+        h.wait_for(lambda: item(dialog, control).text == text, 10, what=f"the text typed into {control}")
+
+
 def write_bmp(path, size, colour):
     w, hgt = size
     row = bytes((colour[2], colour[1], colour[0])) * w
@@ -251,11 +260,16 @@ class Configure(unittest.TestCase):
         h.wait_for(lambda: not h.find_windows("#32770", "Error"), 15, what="the message box to close")
         self.assertTrue(h.find_windows("#32770", "RSS Settings"))
 
-        set_text(rss, PROXY_ADDRESS, "proxy.example")
-        set_text(rss, PORT, " 3128 ")
-        set_text(rss, LOGIN, "user name")
-        set_text(rss, PASSWORD, "pa;ss word")
-        set_text(rss, RSS_LIST, "http://127.0.0.1:9/a.rss\r\nhttp://127.0.0.1:9/c.rss")
+        type_into(rss, PROXY_ADDRESS, "proxy.example")
+        type_into(rss, PORT, " 3128 ")
+        type_into(rss, LOGIN, "user name")
+        type_into(rss, PASSWORD, "pa;ss word")
+        # The list edited by keyboard: one address kept, a new line typed after it.
+        set_text(rss, RSS_LIST, "http://127.0.0.1:9/a.rss")
+        click_item(rss, RSS_LIST)
+        h.xdotool("key", "ctrl+End", "Return")
+        h.xdotool("type", "--delay", "20", "http://127.0.0.1:9/c.rss")
+        h.wait_for(lambda: item(rss, RSS_LIST).text.endswith("c.rss"), 10, what="the typed list")
         click_item(rss, RSS_ENABLE)
         h.wait_for(lambda: not item(rss, RSS_ENABLE).checked, 10, what="the feed box")
         h.wine([h.QVWIN, "click", str(rss), str(IDOK)], timeout=30)
