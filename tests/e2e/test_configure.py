@@ -173,6 +173,11 @@ class Configure(unittest.TestCase):
         self.assertEqual(item(dialog, IDOK).text, "OK")
         self.assertEqual(item(dialog, IDCANCEL).text, "Cancel")
         self.assertFalse(item(dialog, RSS_BUTTON).visible)  # the package has no feed list
+        # The link takes the mouse (a plain static is transparent to it) and sets a hand.
+        link = [w for w in h.windows(parent=dialog) if w.title == "http://127.0.0.1/"][0]
+        send = lambda *a: h.wine([h.QVWIN, "send", str(link.hwnd)] + [str(v) for v in a], timeout=30).stdout.strip()
+        self.assertEqual(send(0x84, 0, 0), "1")  # WM_NCHITTEST: HTCLIENT
+        self.assertEqual(send(0x20, link.hwnd, (0x200 << 16) | 1), "1")  # WM_SETCURSOR handled
         self.assertFalse(item(dialog, MUTE).checked)
         # Mute switched on, then Cancel: nothing is written.
         click_item(dialog, MUTE)
