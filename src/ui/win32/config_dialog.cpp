@@ -5,12 +5,12 @@
 
 #include <string>
 
+#include "base/resource.h"
 #include "imaging/cdib.h"
 #include "package/win32/package_files.h"
 #include "settings/win32/qv_app.h"
 #include "ui/config_layout.h"
 #include "ui/description_scroll.h"
-#include "ui/dialog_ids.h"
 #include "ui/win32/rss_options_dialog.h"
 #include "ui/win32/static_link.h"
 

@@ -1,6 +1,8 @@
-// The configuration dialog (template 2003): the saver's banner, name, rights line, web
-// link and scrolling description, the sound-mute switch and the feed options button.
-// OK writes every user setting; Cancel writes nothing.
+// The dialogs the shell shows. The configuration dialog (template 2003): the saver's
+// banner, name, rights line, web link and scrolling description, the sound-mute switch
+// and the feed options button; OK writes every user setting, Cancel writes nothing.
+// RegisterDialogClasses registers any window classes the dialogs use; the shell calls
+// it, and the run again before it loads the package.
 #pragma once
 #include <windows.h>
 

@@ -1,9 +1,9 @@
 // Painting shared by the configuration dialog: its background and the gradient of the
 // description box.
+#include "base/resource.h"
 #include "imaging/cdib.h"
 #include "imaging/win32/imaging_win32.h"
 #include "ui/dialog_gradient.h"
-#include "ui/dialog_ids.h"
 #include "ui/win32/config_dialog.h"
 
 namespace qv {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/dialog_ids.h"
+#include "base/resource.h"
 
 namespace qv {
 

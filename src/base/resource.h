@@ -1,6 +1,6 @@
-// Template and control identifiers of the configuration and feed options dialogs,
-// shared by the resource script and the code (plain defines, so the resource
-// compiler reads them too).
+// Resource identifiers shared by the resource script and the code: templates, dialog
+// controls and interface strings (plain defines, so the resource compiler reads them
+// too).
 #pragma once
 
 #define IDD_CONFIGURE 2003
