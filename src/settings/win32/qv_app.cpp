@@ -148,6 +148,7 @@ void WriteTestDiagnostic(int documentSprites, int missingFiles) {
                Settings.UseProxy, Settings.FeedListSetting.c_str());
   if (documentSprites >= 0)
     std::fprintf(f, "DocumentSprites=%d\nMissingFiles=%d\n", documentSprites, missingFiles);
+  std::fprintf(f, "DialogBaseHeight=%d\nScreenDpiY=%d\n", DialogBaseHeight, ScreenDpiY);
   std::fprintf(f, "LanguageCode=%d\nTempFolder=%s\nModule=%s\nSplash=%s\nString8000=%s\n", LanguageCode,
                Temp().TempFolder.c_str(), Extracted.module.c_str(), Extracted.splash.c_str(),
                LoadLocalisedString(8000).c_str());

@@ -9,6 +9,10 @@
 //   qvwin send <hwnd> <msg> [w] [l] send a message, print the result
 //   qvwin foreground                the foreground window
 //   qvwin click <hwnd> <control-id> press a dialog button
+//   qvwin item <hwnd> <control-id>  a dialog item: enabled, visible, checked, its
+//                                   rectangle in the dialog's client area and on the
+//                                   screen, its text
+//   qvwin settext <hwnd> <id> <t>   set an item's text (\r, \n and \\ are escapes)
 //
 // Output lines are tab-separated: hwnd pid class title left top right bottom style
 // exstyle visible owner-or-parent. Numbers are decimal, styles hexadecimal.
@@ -17,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -61,7 +66,7 @@ BOOL CALLBACK PrintText(HWND hwnd, LPARAM) {
 }
 
 int Usage() {
-  std::fprintf(stderr, "usage: qvwin list | children H | text H | post H M [W L] | send H M [W L] | foreground | click H ID\n");
+  std::fprintf(stderr, "usage: qvwin list | children H | text H | post H M [W L] | send H M [W L] | foreground | click H ID | item H ID | settext H ID TEXT\n");
   return 2;
 }
 
@@ -98,6 +103,48 @@ int main(int argc, char** argv) {
     const int id = std::atoi(argv[3]);
     if (!PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                       reinterpret_cast<LPARAM>(GetDlgItem(dialog, id))))
+      return 1;
+  } else if (!std::strcmp(cmd, "item") && argc >= 4) {
+    const HWND dialog = ParseHwnd(argv[2]);
+    const HWND item = GetDlgItem(dialog, std::atoi(argv[3]));
+    if (!item) return 1;
+    RECT screen{};
+    GetWindowRect(item, &screen);
+    RECT r = screen;
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    // WM_GETTEXT itself: GetWindowText reads only the caption of another process's
+    // window, which an edit control does not keep up to date.
+    char text[4096] = "";
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(item, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
+                        &copied);
+    text[sizeof text - 1] = '\0';
+    std::string shown;  // one line: tabs and line breaks written as escapes
+    for (const char* p = text; *p; ++p) {
+      if (*p == '\t') shown += "\\t";
+      else if (*p == '\r') shown += "\\r";
+      else if (*p == '\n') shown += "\\n";
+      else shown += *p;
+    }
+    const LRESULT checked = SendMessageA(item, BM_GETCHECK, 0, 0);
+    std::printf("%d\t%d\t%d\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\t%ld\t%s\n", IsWindowEnabled(item) ? 1 : 0,
+                IsWindowVisible(item) ? 1 : 0, checked == BST_CHECKED ? 1 : 0, r.left, r.top, r.right,
+                r.bottom, screen.left, screen.top, screen.right, screen.bottom, shown.c_str());
+  } else if (!std::strcmp(cmd, "settext") && argc >= 5) {
+    const HWND item = GetDlgItem(ParseHwnd(argv[2]), std::atoi(argv[3]));
+    if (!item) return 1;
+    std::string text;
+    for (const char* p = argv[4]; *p; ++p) {
+      if (*p == '\\' && p[1]) {
+        ++p;
+        text += *p == 'r' ? '\r' : *p == 'n' ? '\n' : *p;
+      } else {
+        text += *p;
+      }
+    }
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
+                             &result))
       return 1;
   } else {
     return Usage();
