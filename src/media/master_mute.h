@@ -37,6 +37,8 @@ class MasterMute {
   void Close();
 
   uint32_t State() const { return m_nState; }
+  // The switch as the mixer reports it now; false when it cannot be read.
+  bool ReadBack(uint32_t& value) { return m_hMixer && m_bControlKnown && m_api.GetValue(m_hMixer, m_nControlId, value); }
   const std::string& LineName() const { return m_strLine; }
   const std::string& ControlName() const { return m_strControl; }
 

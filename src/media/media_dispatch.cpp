@@ -30,8 +30,9 @@ RecordingDispatch::~RecordingDispatch() { --m_shared->liveObjects; }
 
 bool RecordingDispatch::Invoke(int32_t id, DispatchKind kind, std::vector<DispatchValue> args, DispatchValue* result) {
   static const char* const kKinds[] = {"get", "put", "method"};
-  std::string line = m_name + " " + kKinds[static_cast<int>(kind)] + " " + std::to_string(id);
-  for (const DispatchValue& a : args) line += " " + a.Describe();
+  std::string line = m_name;
+  line.append(" ").append(kKinds[static_cast<int>(kind)]).append(" ").append(std::to_string(id));
+  for (const DispatchValue& a : args) line.append(" ").append(a.Describe());
   m_shared->log.push_back(line);
   if (std::find(m_shared->refused.begin(), m_shared->refused.end(), id) != m_shared->refused.end()) return false;
   if (kind != DispatchKind::Get) return true;

@@ -17,6 +17,7 @@ constexpr char kNewerKey[] = "CLSID\\{6BF52A52-394A-11D3-B153-00C04F79FAA6}\\Inp
 constexpr char kOlderKey[] = "CLSID\\{22D6F312-B0F6-11D0-94AB-0080C74C7E95}\\InprocServer32";
 const CLSID kOlderClsid = {0x22D6F312, 0xB0F6, 0x11D0, {0x94, 0xAB, 0x00, 0x80, 0xC7, 0x4C, 0x7E, 0x95}};
 
+const IID kNoIid = {};  // IID_NULL, which Invoke requires
 int ProbeResult = 0;  // 0 not yet probed, 1 available, 2 unavailable
 int NewerInterface = 0;
 
@@ -137,7 +138,7 @@ bool IDispatchControl::Invoke(int32_t id, DispatchKind kind, std::vector<Dispatc
   }
   VARIANT out;
   VariantInit(&out);
-  const HRESULT hr = m_d->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result ? &out : nullptr,
+  const HRESULT hr = m_d->Invoke(id, kNoIid, LOCALE_USER_DEFAULT, flags, &params, result ? &out : nullptr,
                                  nullptr, nullptr);
   for (VARIANT& v : variants) VariantClear(&v);
   if (SUCCEEDED(hr) && result) FromVariant(out, *result);

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <cstdio>
+
 namespace qv {
 
 namespace {
@@ -77,6 +79,33 @@ bool Win32Mixer::SetValue(MixerHandle mixer, uint32_t controlId, uint32_t value)
 
 void Win32Mixer::Close(MixerHandle mixer) {
   if (mixer) mixerClose(reinterpret_cast<HMIXER>(mixer));
+}
+
+namespace {
+void LogMixer(const char* step, bool touched) {
+  char path[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableA("QV_TEST_MIXER_LOG", path, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return;
+  FILE* f = std::fopen(path, "a");
+  if (!f) return;
+  uint32_t value = 0;
+  const bool read = touched && RunMasterMute().ReadBack(value);
+  std::fprintf(f, "%s touched=%d line=%s control=%s mute=%d\n", step, touched ? 1 : 0,
+               RunMasterMute().LineName().c_str(), RunMasterMute().ControlName().c_str(), read ? static_cast<int>(value) : -1);
+  std::fclose(f);
+}
+}  // namespace
+
+void MuteMixerForRun(bool preview, bool muteSetting) {
+  MuteAtRunStart(RunMasterMute(), preview, muteSetting);
+  LogMixer("start", !preview && muteSetting);
+}
+
+void RestoreMixerAfterRun(bool preview, bool muteSetting) {
+  // Read back before the mixer is closed.
+  if (!preview && muteSetting) RunMasterMute().Restore();
+  LogMixer("end", !preview && muteSetting);
+  RestoreAtRunEnd(RunMasterMute(), preview, muteSetting);
 }
 
 MasterMute& RunMasterMute() {

@@ -19,4 +19,10 @@ class Win32Mixer final : public MixerApi {
 // The process-wide master mute over the real mixer.
 MasterMute& RunMasterMute();
 
+// The run's start and end steps on the real mixer (full screen with the mute setting on
+// only). Test diagnostic: with QV_TEST_MIXER_LOG naming a file, each step appends the
+// switch as the mixer reports it afterwards ("start line=.. mute=1", "end mute=0").
+void MuteMixerForRun(bool preview, bool muteSetting);
+void RestoreMixerAfterRun(bool preview, bool muteSetting);
+
 }  // namespace qv

@@ -14,6 +14,7 @@
 #include "package/win32/package_files.h"
 #include "scene/frame_pacer.h"
 #include "scene/win32/perf_timer.h"
+#include "settings/win32/qv_app.h"
 #include "shell/win32/monitors.h"
 #include "shell/win32/saver_run.h"
 #include "shell/win32/saver_shell.h"
@@ -81,6 +82,8 @@ CAnimWnd::CAnimWnd() {
     }
     return DibFromScreenRect(ToRECT(MonitorRects.rects[0]));
   };
+  env.spriteCreated = [this](CAnimSprite& sprite) { m_sound.SpriteCreated(sprite); };
+  env.motion.playSound = [this](CAnimSprite& sprite, int k) { m_sound.PlaySpriteSound(sprite, k); };
 }
 
 void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height) {
@@ -89,13 +92,16 @@ void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height) {
   SceneEnvironment& env = m_scene.Environment();
   env.preview = Run.preview;
   env.motion.fastTiming = Run.fastTiming;
+  m_sound.Begin(Settings.MuteSound != 0);
   m_scene.Start(doc, width, height);
   if (!Run.preview) {
     SetCursor(nullptr);
     if (m_hWnd) SetCapture(m_hWnd);
   }
+  if (doc) m_sound.PreloadSound(*doc);
   ExtractMedia();
   m_bWaveStarted = m_bMediaFinished = false;
+  m_sound.ClearWaveStarted();
   if (!Run.preview) SetCursor(nullptr);
 }
 
@@ -117,8 +123,16 @@ void CAnimWnd::ExtractMedia() {
 }
 
 void CAnimWnd::StartMedia() {
-  // The media windows and the document's sound come with the media work; until then the
-  // sprites start at once.
+  // The media windows come with the media work; until then the sprites start at once.
+  // A full-screen media that plays once keeps the sound back until it has ended.
+  CScreenSaverDoc* doc = m_scene.Document();
+  if (doc && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce) return;
+  StartSound();
+}
+
+void CAnimWnd::StartSound() {
+  if (CScreenSaverDoc* doc = m_scene.Document()) m_sound.StartSound(*doc);
+  m_bWaveStarted = m_sound.WaveStarted();
 }
 
 void CAnimWnd::OnFrame() {
@@ -245,6 +259,7 @@ void CAnimWnd::Destroy() {
   if (!Run.preview) ReleaseCapture();
   if (m_bMediaExtracted && !m_strMediaPath.empty()) Temp().DeleteFileIfPresent(m_strMediaPath);
   m_strMediaPath.clear();
+  m_sound.End();
   m_scene.Destroy();
   m_palette.DeleteObject();
 }

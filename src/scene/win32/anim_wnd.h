@@ -8,6 +8,7 @@
 #include <string>
 
 #include "imaging/palette.h"
+#include "media/win32/scene_sound.h"
 #include "scene/anim_scene.h"
 #include "shell/win32/framework.h"
 
@@ -22,6 +23,9 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   void Start(CScreenSaverDoc* doc, int width, int height);
   // The end of the splash time: the media window and the document's sound.
   void StartMedia();
+  // The document's sound, once per run. A play-once full-screen media calls it when it
+  // has ended and its window is closed.
+  void StartSound();
   // One scene step.
   void OnFrame();
   // WM_PAINT: the whole back buffer, between BeginPaint and EndPaint.
@@ -50,6 +54,7 @@ class CAnimWnd : public CWnd, private ScenePresenter {
 
   CAnimScene m_scene;
   CDIBPal m_palette;               // 8 bits: the back buffer's palette
+  SceneSound m_sound;              // the document's sound and the sprites' event sounds
   std::string m_strMediaPath;      // the media file to play, or a temporary copy of it
   bool m_bMediaExtracted = false;
   bool m_bMediaFinished = false;

@@ -14,6 +14,8 @@
 #include "imaging/jpeg_reader.h"
 #include "imaging/palette.h"
 #include "imaging/win32/imaging_win32.h"
+#include "media/win32/mixer_win32.h"
+#include "media/win32/wave_out_win32.h"
 #include "scene/win32/anim_wnd.h"
 #include "shell/shell_messages.h"
 #include "shell/win32/saver_shell.h"
@@ -92,6 +94,8 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   // window stays black and input closes it as usual.
   if (!LoadPackage()) return 0;
   if (Run.preview) Header.NoSplash = 1;
+  InstallWin32WaveOut();
+  MuteMixerForRun(Run.preview, Settings.MuteSound != 0);
 
   const LRESULT result = DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -197,6 +201,7 @@ void OnDestroy() {
   Scene.Detach();
   Scene.Destroy();
   DeleteExtractedFiles();
+  RestoreMixerAfterRun(Run.preview, Settings.MuteSound != 0);
   Run.quitPosted = true;
   PostQuitMessage(0);
 }
