@@ -5,10 +5,14 @@ what it played.
   demo.py [--saver PATH] [--display] [--seconds N] [--out PATH] [--audio PATH]
 
 --display uses the X display in $DISPLAY (you watch it); otherwise a private Xvfb.
---audio (default build/demo/audio.wav): Wine's sound output goes to ALSA's file plugin
-and is saved as a 16-bit mono 22050 Hz wave file (the format of the demo's sounds); an
-empty path plays to the default device instead."""
+--audio (default build/demo/audio.wav): Wine's sound output goes to ALSA's file plugin.
+Wine opens one output stream per wave device (the chime, each sprite's sounds), each
+captured from its first sound on; they are saved as audio-1.wav, audio-2.wav, ... beside
+the given name, as 16-bit mono 22050 Hz (the format of the demo's wave sounds), or as
+32-bit float stereo 48 kHz for the media-player control's stream. An empty path plays
+to the default device instead."""
 import argparse
+import glob
 import os
 import struct
 import sys
@@ -20,13 +24,26 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import qvharness as h  # noqa: E402
 
 
-def save_wave(raw, path, rate=22050):
+def is_float_stream(data):
+    """The control's renderer writes 32-bit float stereo at 48 kHz; 16-bit sound read as
+    floats gives values far outside -1..1."""
+    floats = struct.unpack(f"<{min(len(data), 400000) // 4}f", data[: min(len(data), 400000) // 4 * 4])
+    return any(floats) and all(v == v and abs(v) <= 1.0 for v in floats)
+
+
+def save_wave(raw, path):
     data = open(raw, "rb").read() if os.path.exists(raw) else b""
+    if is_float_stream(data):
+        tag, channels, rate, bits = 3, 2, 48000, 32
+    else:
+        tag, channels, rate, bits = 1, 1, 22050, 16
+    align = channels * bits // 8
     with open(path, "wb") as f:
         f.write(b"RIFF" + struct.pack("<I", 36 + len(data)) + b"WAVEfmt " +
-                struct.pack("<IHHIIHH", 16, 1, 1, rate, rate * 2, 2, 16) + b"data" + struct.pack("<I", len(data)) + data)
-    peak = max((abs(v) for v in struct.unpack(f"<{len(data) // 2}h", data[: len(data) // 2 * 2])), default=0)
-    print(f"audio: {path} ({len(data) / (2 * rate):.1f} s, peak {peak})")
+                struct.pack("<IHHIIHH", 16, tag, channels, rate, rate * align, align, bits) + b"data" +
+                struct.pack("<I", len(data)) + data)
+    kind = "float stereo 48 kHz" if tag == 3 else "16-bit mono 22050 Hz"
+    print(f"audio: {path} ({len(data) / (align * rate):.1f} s, {kind})")
 
 
 def main():
@@ -43,11 +60,11 @@ def main():
     if args.audio:
         os.makedirs(os.path.dirname(os.path.abspath(args.audio)), exist_ok=True)
         raw = os.path.abspath(args.audio) + ".raw"
-        if os.path.exists(raw):
-            os.remove(raw)
+        for old in glob.glob(raw + "*"):
+            os.remove(old)
         conf = raw + ".conf"
         with open(conf, "w") as f:
-            f.write('pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw" }\n' % raw)
+            f.write('pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw"; truncate false }\n' % raw)
         extra = {"ALSA_CONFIG_PATH": "/usr/share/alsa/alsa.conf:" + conf}
 
     xvfb = None
@@ -71,7 +88,10 @@ def main():
             code = saver.wait(20)
             print(f"saver exit code: {code}")
         if raw:
-            save_wave(raw, args.audio)
+            streams = sorted(f for f in glob.glob(raw + "*") if not f.endswith(".conf") and os.path.getsize(f))
+            stem = os.path.splitext(args.audio)[0]
+            for i, stream in enumerate(streams, 1):
+                save_wave(stream, f"{stem}-{i}.wav")
         return 0
     finally:
         if xvfb:
