@@ -3,6 +3,8 @@
 #include <cctype>
 #include <fstream>
 
+#include "package/file_types.h"
+
 namespace qv {
 
 bool WaveClip::LoadFile(const std::string& path) {
@@ -87,9 +89,7 @@ void WaveClip::Close() {
 }
 
 std::string UpperExtension(std::string_view path) {
-  const size_t dot = path.rfind('.');
-  if (dot == std::string_view::npos) return {};
-  std::string ext(path.substr(dot + 1));
+  std::string ext = FileExtension(path);
   for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return ext;
 }

@@ -182,6 +182,14 @@ class SoundRun:
         return None
 
 
+def ball(**fields):
+    """A ball sprite at (400, 300) bouncing at the edges, with the given extra fields."""
+    lines = ['[[Document.Sprites]]', 'class = "CAnimSprite"', 'm_strName = "Ball"', "m_nX = 400", "m_nY = 300",
+             'm_Picture = "media/ball-red.png"', "m_nMotion = 1", "m_nEdgeMode = 2"]
+    lines += [f"{k} = {v}" for k, v in fields.items()]
+    return "\n" + "\n".join(lines) + "\n"
+
+
 def pack(folder, name, document):
     manifest = os.path.join(folder, name + ".toml")
     with open(manifest, "w") as f:
@@ -233,21 +241,9 @@ class Sound(unittest.TestCase):
             raise h.HarnessError(f"packing the demo failed: {p.stdout} {p.stderr}")
         # The chime alone, looping.
         cls.chime_loop = pack(FOLDER, "chime-loop", 'm_Sound = "media/chime.wav"\nm_bSoundLoop = true\n')
-        # One ball crossing the screen and bouncing at the left and right edges: 1024 -
-        # 128 pixels at 8 pixels a frame (160 twentieths, fast timing divides by 5... the
-        # log gives the real times).
-        cls.bouncer = pack(FOLDER, "bouncer", """
-[[Document.Sprites]]
-class = "CAnimSprite"
-m_strName = "Ball"
-m_nX = 400
-m_nY = 300
-m_Picture = "media/ball-red.png"
-m_dVx = 800
-m_nMotion = 1
-m_nEdgeMode = 2
-m_SoundBounceX = "media/bounce.wav"
-""")
+        # One ball crossing the screen and bouncing at the left and right edges; the log
+        # gives the times of its bounces.
+        cls.bouncer = pack(FOLDER, "bouncer", ball(m_dVx=800, m_SoundBounceX='"media/bounce.wav"'))
         # Long sounds for the control: a 1.5 MiB wave file and an MP3, embedded.
         long_wav = os.path.join(media, "long.wav")
         write_wave(long_wav, make_media.tone(440, 36, 0.0, volume=8000))
@@ -266,22 +262,9 @@ m_SoundBounceX = "media/bounce.wav"
         write_wave(os.path.join(media, "giant.wav"), [0] * 4000, declared=0x7FFFFFF0)
         cls.hostile = {}
         for name in ("short", "zero-format", "giant"):
-            cls.hostile[name] = pack(FOLDER, "hostile-" + name, f"""m_Sound = "media/{name}.wav"
-m_bSoundLoop = true
-
-[[Document.Sprites]]
-class = "CAnimSprite"
-m_strName = "Ball"
-m_nX = 400
-m_nY = 300
-m_Picture = "media/ball-red.png"
-m_dVx = 800
-m_dVy = 700
-m_nMotion = 1
-m_nEdgeMode = 2
-m_SoundBounceX = "media/{name}.wav"
-m_SoundBounceY = "media/{name}.wav"
-""")
+            slot = f'"media/{name}.wav"'
+            cls.hostile[name] = pack(FOLDER, "hostile-" + name, f"m_Sound = {slot}\nm_bSoundLoop = true\n" +
+                                     ball(m_dVx=800, m_dVy=700, m_SoundBounceX=slot, m_SoundBounceY=slot))
 
     def test_demo_chime_once_and_its_sprite_sounds(self):
         run = SoundRun(self.demo, "demo", 4, "Quorvex Demo")

@@ -6,6 +6,7 @@
 
 #include "media/wave_clip.h"
 #include "media/wave_image.h"
+#include "media/sprite_sounds.h"
 #include "media_test_util.h"
 
 namespace qv {
@@ -196,6 +197,33 @@ TEST(SoundChoice, ShortWaveFilesPlayFromMemory) {
   EXPECT_FALSE(PlaysFromMemory("a.wav.mid", 100));
   EXPECT_EQ(UpperExtension("x.y.mId"), "MID");
   EXPECT_EQ(UpperExtension("noext"), "");
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(SpriteSoundsTest, EachEmbeddedSoundPlaysOnceOnItsOwnDevice) {
+  RecordingWaveOut out;
+  SpriteSounds sounds(out);
+  CAnimSprite ball, silent;
+  ball.m_SoundBounceX.bytes = test::MakeWave({});
+  ball.m_SoundCollide.name = "C:\\missing.wav";  // a name without bytes is never played
+  sounds.Load(ball);
+  sounds.Load(silent);
+  EXPECT_EQ(sounds.Count(), 1u);
+  EXPECT_EQ(out.Count("open"), 1);
+  EXPECT_TRUE(sounds.Play(ball, 2));
+  EXPECT_EQ(out.calls.back(), "write 200 loops=0 flags=0") << "once, never looping";
+  EXPECT_FALSE(sounds.Play(ball, 1));
+  EXPECT_FALSE(sounds.Play(ball, 3));
+  EXPECT_FALSE(sounds.Play(ball, 4));
+  EXPECT_FALSE(sounds.Play(silent, 2));
+  sounds.Clear();
+  EXPECT_EQ(out.liveHeaders, 0);
+  EXPECT_EQ(out.Count("close"), 1);
 }
 
 }  // namespace

@@ -20,14 +20,6 @@ Win32ControlFactory& ControlFactoryInstance() {
   return factory;
 }
 
-// The file's size; 0 for a missing file or a folder.
-uint64_t FileSizeOf(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
-  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 void DeleteTemporarySound() {
   if (TempSoundPath.empty()) return;
   Temp().DeleteFileIfPresent(TempSoundPath);
@@ -35,6 +27,13 @@ void DeleteTemporarySound() {
 }
 
 }  // namespace
+
+uint64_t SoundFileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
+  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
 
 CHiddenSoundWnd& HiddenSoundWnd() {
   static CHiddenSoundWnd wnd;
@@ -108,7 +107,7 @@ LRESULT CHiddenSoundWnd::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 bool CHiddenSoundWnd::OpenMedia(const std::string& path) {
   m_clip.Close();
   m_bUseClip = false;
-  if (PlaysFromMemory(path, FileSizeOf(path))) {
+  if (PlaysFromMemory(path, SoundFileSize(path))) {
     m_clip.LoadFile(path);
     m_bUseClip = true;
     return true;

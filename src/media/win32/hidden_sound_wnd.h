@@ -54,6 +54,8 @@ CHiddenSoundWnd& HiddenSoundWnd();
 void SoundStop();
 bool SoundPlayFile(const std::string& path, bool loop, bool forgetTemporary);
 bool SoundPlayBlock(std::span<const uint8_t> bytes, bool loop, const std::string& extension);
+// A sound file's size; 0 for a missing file or a folder.
+uint64_t SoundFileSize(const std::string& path);
 // The run's end: any sound stopped, the player released, the temporary file deleted.
 void SoundEndOfRun();
 // The temporary file the last SoundPlayBlock wrote; empty when none exists.

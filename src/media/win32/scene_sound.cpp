@@ -9,15 +9,6 @@
 
 namespace qv {
 
-namespace {
-uint64_t FileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return 0;
-  return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-}  // namespace
-
 void SceneSound::Begin(bool muted) {
   m_bMuted = muted;
   m_bWaveStarted = false;
@@ -51,7 +42,7 @@ void SceneSound::PreloadSound(const CScreenSaverDoc& doc) {
   if (sound.IsEmbedded()) {
     if (sound.bytes.size() < kWaveClipLimit) m_clip.LoadBlock(sound.bytes);
   } else {
-    const uint64_t size = FileSize(sound.name);
+    const uint64_t size = SoundFileSize(sound.name);
     if (size >= 1 && size < kWaveClipLimit) m_clip.LoadFile(sound.name);
   }
 }
