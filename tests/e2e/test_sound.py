@@ -255,6 +255,14 @@ class Sound(unittest.TestCase):
              "-ac", "1", "-ar", "44100", "-b:a", "64k", mp3], timeout=120).returncode == 0
         if cls.have_mp3:
             cls.mp3_saver = pack(FOLDER, "mp3", 'm_Sound = "media/music.mp3"\nm_bSoundLoop = false\n')
+            # A 1.5-second MP3, looping and not: the loop check restarts it.
+            short = os.path.join(media, "short.mp3")
+            subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                            "sine=frequency=660:duration=1.5", "-ac", "1", "-ar", "44100", "-b:a", "64k", short],
+                           timeout=120, check=True)
+            for loop in ("true", "false"):
+                setattr(cls, f"short_mp3_{loop}", pack(FOLDER, f"short-mp3-{loop}",
+                                                       f'm_Sound = "media/short.mp3"\nm_bSoundLoop = {loop}\n'))
         # Hostile wave files as the background sound and as a sprite's bounce sounds.
         with open(os.path.join(media, "short.wav"), "wb") as f:
             f.write(b"RIFF\x24\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00")  # 22 bytes
@@ -367,6 +375,19 @@ class Sound(unittest.TestCase):
         loud, freq = self.check_control_run(self.mp3_saver, "mp3", "mp3")
         self.assertGreater(loud, 4800, "at least 0.1 s of the control's sound reached the capture")
         self.assertAlmostEqual(freq, 660, delta=660 * 0.03)
+
+    def test_control_sound_loops_with_the_loop_flag(self):
+        if not self.have_mp3:
+            self.skipTest("ffmpeg could not make an MP3")
+        loud = {}
+        for loop in ("true", "false"):
+            run = SoundRun(getattr(self, f"short_mp3_{loop}"), f"short-mp3-{loop}", 7,
+                           f"Quorvex Sound short-mp3-{loop}")
+            floats = array.array("f", run.capture.tobytes()[: len(run.capture) * 2 // 4 * 4])
+            loud[loop] = sum(1 for v in floats[0::2] if abs(v) > 0.03) / 48000
+        print(f"short mp3 through the control: {loud['true']:.2f} s of tone captured looping, "
+              f"{loud['false']:.2f} s once")
+        self.assertGreater(loud["true"], 2 * loud["false"], "the loop check restarted it")
 
     def test_hostile_wave_files_leave_the_saver_running_and_silent(self):
         for name, saver in self.hostile.items():
