@@ -349,6 +349,7 @@ class Sound(unittest.TestCase):
 
         run = SoundRun(saver, name, 6, "Quorvex Sound " + name, watch=watch)
         self.assertTrue(run.survived)
+        self.assertEqual(run.code, 0, "the control's player is released cleanly")
         starts = [line for line in run.log if line[1] == "start"]
         self.assertEqual(len(starts), 1, run.log)
         floats = array.array("f", run.capture.tobytes()[: len(run.capture) * 2 // 4 * 4])
