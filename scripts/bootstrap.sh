@@ -12,6 +12,7 @@ packages=(
   dpkg-dev nasm
   libtomlplusplus-dev osslsigncode openssl
   wine wine64 xvfb xauth xdotool imagemagick x11-utils
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav ffmpeg
 )
 
 missing=()

@@ -60,6 +60,19 @@ def tone(freq, seconds, decay, rate=22050, volume=12000):
     return [volume * math.exp(-decay * i / rate) * math.sin(2 * math.pi * freq * i / rate) for i in range(n)]
 
 
+def music(bars=13):
+    """A looping arpeggio over four chords, two seconds a bar: 26 seconds, just over
+    1 MiB as 16-bit mono, so the saver plays it through the media-player control."""
+    chords = [(262, 330, 392), (220, 262, 330), (175, 220, 262), (196, 247, 294)]
+    samples = []
+    for bar in range(bars):
+        notes = chords[bar % len(chords)]
+        for step in range(8):
+            f = notes[step % 3] * (2 if step >= 4 else 1)
+            samples += tone(f, 0.25, 6, volume=7000)
+    return samples
+
+
 def clamp(v):
     return max(0, min(255, int(v)))
 
@@ -137,6 +150,7 @@ def main():
     write_wav(os.path.join(out, "clack.wav"), tone(1200, 0.05, 80))
     chime = [a + b for a, b in zip(tone(523, 1.2, 3), tone(784, 1.2, 4))]
     write_wav(os.path.join(out, "chime.wav"), chime)
+    write_wav(os.path.join(out, "music.wav"), music())
 
 
 if __name__ == "__main__":

@@ -77,6 +77,8 @@ CAnimWnd::CAnimWnd() {
     }
     return DibFromScreenRect(ToRECT(MonitorRects.rects[0]));
   };
+  env.spriteCreated = [this](CAnimSprite& sprite) { m_sound.SpriteCreated(sprite); };
+  env.motion.playSound = [this](CAnimSprite& sprite, int k) { m_sound.PlaySpriteSound(sprite, k); };
 }
 
 void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height, const SceneMode& mode) {
@@ -86,13 +88,16 @@ void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height, const SceneMod
   SceneEnvironment& env = m_scene.Environment();
   env.preview = mode.preview;
   env.motion.fastTiming = mode.fastTiming;
+  m_sound.Begin(mode.muteSound);
   m_scene.Start(doc, width, height);
   if (!mode.preview) {
     SetCursor(nullptr);
     if (m_hWnd) SetCapture(m_hWnd);
   }
+  if (doc) m_sound.PreloadSound(*doc);
   ExtractMedia();
   m_bWaveStarted = m_bMediaFinished = false;
+  m_sound.ClearWaveStarted();
   if (!mode.preview) SetCursor(nullptr);
 }
 
@@ -113,8 +118,16 @@ void CAnimWnd::ExtractMedia() {
 }
 
 void CAnimWnd::StartMedia() {
-  // The media windows and the document's sound come with the media work; until then the
-  // sprites start at once.
+  // The media windows come with the media work; until then the sprites start at once.
+  // A full-screen media that plays once keeps the sound back until it has ended.
+  CScreenSaverDoc* doc = m_scene.Document();
+  if (doc && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce) return;
+  StartSound();
+}
+
+void CAnimWnd::StartSound() {
+  if (CScreenSaverDoc* doc = m_scene.Document()) m_sound.StartSound(*doc);
+  m_bWaveStarted = m_sound.WaveStarted();
 }
 
 bool CAnimWnd::OnFrame() {
@@ -239,6 +252,7 @@ void CAnimWnd::Destroy() {
   if (!m_mode.preview) ReleaseCapture();
   if (m_bMediaExtracted && !m_strMediaPath.empty()) Temp().DeleteFileIfPresent(m_strMediaPath);
   m_strMediaPath.clear();
+  m_sound.End();
   m_scene.Destroy();
   m_palette.DeleteObject();
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "imaging/palette.h"
+#include "media/win32/scene_sound.h"
 #include "scene/anim_scene.h"
 #include "base/win32/framework.h"
 
@@ -20,6 +21,7 @@ class CScreenSaverDoc;
 struct SceneMode {
   bool preview = false;     // scaled into the preview window, no cursor capture
   bool fastTiming = false;  // the fast timing's thresholds
+  bool muteSound = false;   // the user's mute setting: no sound, no device opened
 };
 
 class CAnimWnd : public CWnd, private ScenePresenter {
@@ -31,6 +33,9 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   void SetFastTiming(bool fast) { m_mode.fastTiming = fast; }
   // The end of the splash time: the media window and the document's sound.
   void StartMedia();
+  // The document's sound, once per run. A play-once full-screen media calls it when it
+  // has ended and its window is closed.
+  void StartSound();
   // One scene step. Returns whether the sprites are shown (they wait while a media file
   // that plays once is running).
   bool OnFrame();
@@ -63,6 +68,7 @@ class CAnimWnd : public CWnd, private ScenePresenter {
 
   CAnimScene m_scene;
   CDIBPal m_palette;               // 8 bits: the back buffer's palette
+  SceneSound m_sound;              // the document's sound and the sprites' event sounds
   std::string m_strMediaPath;      // the media file to play, or a temporary copy of it
   bool m_bMediaExtracted = false;
   bool m_bMediaFinished = false;

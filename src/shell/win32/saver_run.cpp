@@ -14,6 +14,8 @@
 #include "imaging/jpeg_reader.h"
 #include "imaging/palette.h"
 #include "imaging/win32/imaging_win32.h"
+#include "media/win32/mixer_win32.h"
+#include "media/win32/wave_out_win32.h"
 #include "base/window_messages.h"
 #include "shell/win32/saver_shell.h"
 
@@ -93,6 +95,8 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   RegisterDialogClasses(Shell.instance);
   if (!LoadPackage()) return 0;
   if (Run.preview) Header.NoSplash = 1;
+  InstallWin32WaveOut();
+  MuteMixerForRun(Run.preview, Settings.MuteSound != 0);
 
   const LRESULT result = DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
@@ -124,7 +128,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   }
   if (RunDocument.m_bFastTimingLoaded) Run.fastTiming = RunDocument.m_bFastTiming != 0;
 
-  const SceneMode sceneMode{Run.preview, Run.fastTiming};
+  const SceneMode sceneMode{Run.preview, Run.fastTiming, Settings.MuteSound != 0};
   if (Run.preview) {
     Scene.Start(&RunDocument, 640, 480, sceneMode);
   } else {
@@ -201,6 +205,7 @@ void OnDestroy() {
   Scene.Detach();
   Scene.Destroy();
   DeleteExtractedFiles();
+  RestoreMixerAfterRun(Run.preview, Settings.MuteSound != 0);
   Run.quitPosted = true;
   PostQuitMessage(0);
 }
