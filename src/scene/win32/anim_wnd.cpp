@@ -10,6 +10,7 @@
 #include "imaging/dib.h"
 #include "imaging/picture_ops.h"
 #include "imaging/win32/imaging_win32.h"
+#include "media/win32/media_window_factory.h"
 #include "package/file_types.h"
 #include "package/win32/package_files.h"
 #include "scene/frame_pacer.h"
@@ -117,17 +118,90 @@ void CAnimWnd::ExtractMedia() {
 }
 
 void CAnimWnd::StartMedia() {
-  // The media windows and the document's sound come with the media work; until then the
-  // sprites start at once.
+  CScreenSaverDoc* doc = m_scene.Document();
+  if (m_bMediaStarted || !doc) return;
+  m_bMediaStarted = true;
+  const bool windows7 = Windows7OrLater();
+  if (windows7 && !m_strMediaPath.empty()) {
+    m_pMediaWnd = MakeMediaWindow(m_strMediaPath);
+    if (m_pMediaWnd) {
+      MediaPlacement& p = m_pMediaWnd->m_placement;
+      p.fitMode = doc->m_nMediaFit;
+      p.sizeBase = doc->m_nMediaSizeBase;
+      p.centreX = doc->m_nMediaCentreX;
+      p.centreY = doc->m_nMediaCentreY;
+      p.sizeX = doc->m_nMediaSizeX;
+      p.sizeY = doc->m_nMediaSizeY;
+      p.areaWidth = Run.preview ? kPreviewAreaWidth : MonitorRects.rects[0].Width();
+      p.areaHeight = Run.preview ? kPreviewAreaHeight : MonitorRects.rects[0].Height();
+      m_pMediaWnd->m_nMediaWidth = doc->m_nDesignWidth;
+      m_pMediaWnd->m_nMediaHeight = doc->m_nDesignHeight;
+      m_pMediaWnd->m_bLoop = doc->m_bMediaPlayOnce == 0;
+      m_pMediaWnd->m_bPreview = Run.preview;
+      m_pMediaWnd->m_bShowAtOnce = Header.NoSplash != 0;
+      if (!m_pMediaWnd->Create(m_hWnd, m_strMediaPath, true)) m_pMediaWnd.reset();
+    }
+    ShowWindow(m_hWnd, SW_SHOW);
+    UpdateWindow(m_hWnd);
+    SetFocus(m_hWnd);
+    SetActiveWindow(m_hWnd);
+    // A media file that cannot be played is over before it began: a play-once intro
+    // must not keep the sprites and the sound waiting for ever.
+    if (!m_pMediaWnd) m_bMediaFinished = true;
+  }
+  if (windows7 && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce && !m_bMediaFinished) return;
+  StartSound();
+}
+
+void CAnimWnd::StartSound() {
+  // The document's wave or music: filled in by the sound work (plays once per run,
+  // m_bWaveStarted, looping with m_bSoundLoop, never when the user muted the saver).
+}
+
+void CAnimWnd::CloseMediaWindow() {
+  if (m_pMediaWnd) {
+    if (m_pMediaWnd->IsWindow()) {
+      SendMessageA(m_pMediaWnd->GetSafeHwnd(), WM_CLOSE, 0, 0);
+      m_pMediaWnd->DestroyWindow();
+    }
+    m_pMediaWnd.reset();
+  }
+  if (m_bMediaExtracted && !m_strMediaPath.empty()) Temp().DeleteFileIfPresent(m_strMediaPath);
+  m_strMediaPath.clear();
+}
+
+void CAnimWnd::FinishMedia() {
+  Run.timerGate.store(false, std::memory_order_release);
+  StopPeriodicTimer();
+  Sleep(500);
+  CloseMediaWindow();
+  Sleep(1000);
+  Run.timerGate.store(true, std::memory_order_release);
+  StartPeriodicTimer();
+  StartSound();
+  if (!Run.preview) SetCursor(nullptr);
+  SetFocus(m_hWnd);
+  SetActiveWindow(m_hWnd);
+  Run.spritesVisible = true;
+  m_scene.SetSpritesVisible(true);
+  m_scene.UpdateAll();
 }
 
 void CAnimWnd::OnFrame() {
   CScreenSaverDoc* doc = m_scene.Document();
   const bool playOnceRunning = doc && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce && !m_bMediaFinished;
   if (!playOnceRunning) {
+    if (!m_scene.SpritesVisible()) {
+      m_scene.SetSpritesVisible(true);
+      m_scene.UpdateAll();
+    }
     Run.spritesVisible = true;
-    m_scene.SetSpritesVisible(true);
   }
+  if (!m_strMediaPath.empty() && m_pMediaWnd) {
+    m_bMediaFinished = m_pMediaWnd->Ended();
+    if (m_bMediaFinished && doc && doc->m_bMediaPlayOnce && m_pMediaWnd->IsWindow()) FinishMedia();
+  }
+  if (m_pMediaWnd) m_pMediaWnd->Tick();
   if (playOnceRunning) return;  // the sprites wait for the media to end
   m_scene.Environment().motion.fastTiming = Run.fastTiming;
   m_scene.StepSprites();
@@ -203,6 +277,8 @@ bool CAnimWnd::PumpMessages() {
       PostQuitMessage(static_cast<int>(message.wParam));
       return false;
     }
+    // The media window keeps its player in step with every message taken.
+    if (m_pMediaWnd && m_pMediaWnd->IsWindow()) m_pMediaWnd->Tick();
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
@@ -243,8 +319,7 @@ void CAnimWnd::RunFrameLoop(bool fast) {
 
 void CAnimWnd::Destroy() {
   if (!Run.preview) ReleaseCapture();
-  if (m_bMediaExtracted && !m_strMediaPath.empty()) Temp().DeleteFileIfPresent(m_strMediaPath);
-  m_strMediaPath.clear();
+  CloseMediaWindow();
   m_scene.Destroy();
   m_palette.DeleteObject();
 }

@@ -5,9 +5,11 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "imaging/palette.h"
+#include "media/win32/full_scr_wnd.h"
 #include "scene/anim_scene.h"
 #include "shell/win32/framework.h"
 
@@ -27,7 +29,10 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   // WM_PAINT: the whole back buffer, between BeginPaint and EndPaint.
   void Paint(HDC dc);
   bool RealizePalette();
-  HWND MediaWindow() const { return nullptr; }
+  // The media window while one runs (a live window), else none.
+  HWND MediaWindow() const { return m_pMediaWnd && m_pMediaWnd->IsWindow() ? m_pMediaWnd->GetSafeHwnd() : nullptr; }
+  // The document's background sound, once per run. A hook the sound work fills in.
+  void StartSound();
 
   // Runs until the window is gone, calling RunTick once per frame. Test diagnostic: with
   // QV_TEST_FRAME_TIMES naming a file, each frame's start time (ms) is written there at
@@ -47,12 +52,17 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   // Dispatches every waiting message. A quit message is put back for the shell's loop.
   bool PumpMessages();
   void ExtractMedia();
+  // A play-once media window reported its end: close it, then the sound and the sprites.
+  void FinishMedia();
+  void CloseMediaWindow();
 
   CAnimScene m_scene;
   CDIBPal m_palette;               // 8 bits: the back buffer's palette
   std::string m_strMediaPath;      // the media file to play, or a temporary copy of it
   bool m_bMediaExtracted = false;
   bool m_bMediaFinished = false;
+  bool m_bMediaStarted = false;    // StartMedia has run (once per run)
+  std::unique_ptr<CFullScrWnd> m_pMediaWnd;
   bool m_bWaveStarted = false;
   bool m_bFastLoop = false;
 };

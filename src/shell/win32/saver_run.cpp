@@ -14,6 +14,7 @@
 #include "imaging/jpeg_reader.h"
 #include "imaging/palette.h"
 #include "imaging/win32/imaging_win32.h"
+#include "media/win32/logo_wnd.h"
 #include "scene/win32/anim_wnd.h"
 #include "shell/shell_messages.h"
 #include "shell/win32/saver_shell.h"
@@ -28,6 +29,18 @@ namespace {
 CScreenSaverDoc RunDocument;
 // What a preview with a fixed picture shows instead of the scene.
 CDIB FixedPreviewPicture;
+// The splash window, from window creation to the end of the splash time.
+std::unique_ptr<CLogoWnd> SplashWindow;
+
+void ShowSplash(HWND scene) {
+  SplashWindow = std::make_unique<CLogoWnd>();
+  if (!SplashWindow->Create(scene, Extracted.splash, Header.SplashPictureFormat, ToRECT(MonitorRects.rects[0]))) {
+    SplashWindow.reset();
+    return;
+  }
+  ShowWindow(SplashWindow->GetSafeHwnd(), SW_SHOW);
+  UpdateWindow(SplashWindow->GetSafeHwnd());
+}
 
 void CALLBACK PeriodicTimerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
   // On the timer's own thread: sending (not posting) makes RunTick run on the
@@ -145,6 +158,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   }
   InvalidateRect(hwnd, nullptr, FALSE);
   UpdateWindow(hwnd);
+  if (!Header.NoSplash) ShowSplash(hwnd);
   Run.counters.runTicks = 0;
 
   if (Run.preview) {
@@ -168,6 +182,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 void OnDestroy() {
   // The header is freed below; the mode it chose still decides the rest of the clean-up.
   const bool fixedPreview = Header.FixedPreview != 0;
+  SplashWindow.reset();
   if (!Run.preview) {
     for (auto& black : Run.blackWindows) {
       if (black) black->DestroyWindow();
@@ -241,6 +256,7 @@ void RunTick(HWND hwnd) {
   const bool active = SaverIsActive(hwnd);
   const TickActions a = AdvanceRunTick(Run.counters, active, CurrentSplashTiming());
   if (a.endSplash) {
+    SplashWindow.reset();
     InvalidateRect(hwnd, nullptr, TRUE);
     UpdateWindow(hwnd);
     Scene.StartMedia();
