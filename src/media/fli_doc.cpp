@@ -92,6 +92,16 @@ struct Canvas {
   }
 };
 
+// A literal packet of n bytes at column x of row y; x moves past it. False when the
+// chunk ran out first (what there was is copied).
+bool CopyPacket(const Canvas& c, ChunkData& d, int64_t y, int64_t& x, int64_t n) {
+  const int64_t have = std::min<int64_t>(n, static_cast<int64_t>(d.Left()));
+  c.Copy(y, x, have, d.p);
+  d.p += have;
+  x += n;
+  return have == n;
+}
+
 // 15: each row starts with a packet count (ignored); packets fill the row until its
 // width is reached or passed.
 void DecodeByteRun(const Canvas& c, ChunkData d) {
@@ -103,12 +113,7 @@ void DecodeByteRun(const Canvas& c, ChunkData d) {
       if (!d.Has(1)) return;
       const int8_t count = static_cast<int8_t>(*d.p++);
       if (count < 0) {
-        const int64_t n = -count;
-        const int64_t have = std::min<int64_t>(n, static_cast<int64_t>(d.Left()));
-        c.Copy(y, x, have, d.p);
-        d.p += have;
-        if (have < n) return;
-        x += n;
+        if (!CopyPacket(c, d, y, x, -count)) return;
       } else {
         if (!d.Has(1)) return;
         c.Fill(y, x, count, *d.p++);
@@ -139,12 +144,8 @@ void DecodeByteDelta(const Canvas& c, ChunkData d) {
         if (!d.Has(1)) return;
         c.Fill(y, x, -count, *d.p++);
         x += -count;
-      } else if (count > 0) {
-        const int64_t have = std::min<int64_t>(count, static_cast<int64_t>(d.Left()));
-        c.Copy(y, x, have, d.p);
-        d.p += have;
-        if (have < count) return;
-        x += count;
+      } else if (count > 0 && !CopyPacket(c, d, y, x, count)) {
+        return;
       }
     }
   }

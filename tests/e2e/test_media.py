@@ -11,6 +11,7 @@ import time
 import unittest
 
 import qvharness as h
+from test_scene import red_box
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
 from flic_writer import write_flc  # noqa: E402
@@ -60,17 +61,6 @@ def make_flic(path):
                 rows[y * FLIC_W + x] = 255
         frames.append(bytes(rows))
     write_flc(path, FLIC_W, FLIC_H, frames, [palette] + [None] * (FLIC_FRAMES - 1))
-
-
-def red_box(pic):
-    xs, ys = [], []
-    for y in range(0, pic.height, 4):
-        for x in range(0, pic.width, 4):
-            r, g, b = pic.pixel(x, y)
-            if r > 200 and g < 60 and b < 60:
-                xs.append(x)
-                ys.append(y)
-    return (min(xs), min(ys), max(xs), max(ys)) if xs else None
 
 
 def close_to(a, b, tolerance=8):

@@ -12,20 +12,6 @@ namespace qv {
 namespace {
 constexpr char kClassName[] = "QvSplash";
 
-bool RegisterLogoClass() {
-  const HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSA existing;
-  if (GetClassInfoA(instance, kClassName, &existing)) return true;
-  WNDCLASSA wc{};
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = CWnd::StdWndProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
-  wc.lpszClassName = kClassName;
-  return RegisterClassA(&wc) != 0;
-}
-
 RECT ToRect(const Rect32& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 void Frame(HDC dc, const Rect32& r, COLORREF colour) {
@@ -63,7 +49,7 @@ bool CLogoWnd::Create(HWND scene, const std::string& picturePath, uint32_t forma
       m_hPicture = picture.Detach();
     }
   }
-  if (!RegisterLogoClass()) return false;
+  if (!RegisterClassOnce(kClassName, CS_DBLCLKS, static_cast<HBRUSH>(GetStockObject(NULL_BRUSH)))) return false;
   const Rect32 r = CentreOnMonitor(monitor.right - monitor.left, monitor.bottom - monitor.top, m_nWidth, m_nHeight);
   return CreateEx(WS_EX_TOPMOST, kClassName, "", WS_POPUP, ToRect(r), scene);
 }

@@ -66,7 +66,9 @@ void CVideoFullScrWnd::OnCreate() {
 }
 
 void CVideoFullScrWnd::StartMedia() {
-  if (m_bPlaced) Place();
+  // Fit mode 0 keeps the whole monitor and centres the picture inside; the other modes
+  // move the window where the placement puts the video.
+  if (m_bPlaced && m_placement.fitMode != kMediaFitInside) Place();
   Layout();
 }
 
