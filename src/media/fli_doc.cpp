@@ -103,20 +103,32 @@ bool CopyPacket(const Canvas& c, ChunkData& d, int64_t y, int64_t& x, int64_t n)
 }
 
 // 15: each row starts with a packet count (ignored); packets fill the row until its
-// width is reached or passed.
+// width is reached or passed. Rows are always inside the frame here, so only the
+// columns need clipping, done inline: this is the chunk of every full frame.
 void DecodeByteRun(const Canvas& c, ChunkData d) {
+  const int64_t width = c.width;
   for (int64_t y = 0; y < c.height; ++y) {
     if (!d.Has(1)) return;
     ++d.p;
+    uint8_t* row = c.Row(y);
     int64_t x = 0;
-    while (x < c.width) {
+    while (x < width) {
       if (!d.Has(1)) return;
       const int8_t count = static_cast<int8_t>(*d.p++);
       if (count < 0) {
-        if (!CopyPacket(c, d, y, x, -count)) return;
+        const int64_t n = -count;
+        if (!d.Has(static_cast<size_t>(n))) {
+          c.Copy(y, x, static_cast<int64_t>(d.Left()), d.p);
+          return;
+        }
+        if (x + n <= width) std::memcpy(row + x, d.p, static_cast<size_t>(n));
+        else std::memcpy(row + x, d.p, static_cast<size_t>(width - x));
+        d.p += n;
+        x += n;
       } else {
         if (!d.Has(1)) return;
-        c.Fill(y, x, count, *d.p++);
+        const uint8_t value = *d.p++;
+        std::memset(row + x, value, static_cast<size_t>(std::min<int64_t>(count, width - x)));
         x += count;
       }
     }
