@@ -103,8 +103,8 @@ class Media(unittest.TestCase):
         started = time.time()
         saver = self.start(exe)
         window = h.wait_for(media_windows, 10, what="the animation window")[0]
-        # 64 x 32 fitted into 1024 x 768: full width, 256-pixel bands.
-        self.assertEqual(window.rect, (0, 256, 1024, 768 - 256))
+        # 64 x 32 fitted into 1024 x 768: full width, 128-pixel bands.
+        self.assertEqual(window.rect, (0, 128, 1024, 640))
         self.assertTrue(window.style & h.WS_POPUP)
         first = h.screenshot(h.artifact("flic-1.png"))
         time.sleep(0.4)
