@@ -11,6 +11,7 @@ import time
 import unittest
 
 import qvharness as h
+from test_frame_rate import frame_stats
 from test_scene import red_box
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
@@ -209,6 +210,25 @@ class Media(unittest.TestCase):
         h.wait_for(lambda: red_box(h.screenshot()), 10, what="the sprites after the video")
         h.key("a")
         saver.wait(10)
+
+    def test_frame_pacing_with_a_looping_flic_beside_the_sprites(self):
+        exe = self.saver("pacing", "NoSplash = true", 'm_MediaFile = "intro.flc"\nm_nMediaFit = 2')
+        times = os.path.join(self.folder, "pacing-times.txt")
+        h.park_pointer()
+        saver = h.Saver("/s", exe=exe, extra_env={"QV_TEST_FRAME_TIMES": h.winpath(times)})
+        self.addCleanup(saver.kill)
+        h.saver_window()
+        window = h.wait_for(media_windows, 10, what="the animation window")[0]
+        # Fill: 64 x 32 at the full height, 1536 x 768, centred and cut at the sides.
+        self.assertEqual(window.rect, (-256, 0, 1280, 768))
+        time.sleep(5)
+        self.assertTrue(saver.running())
+        h.key("a")
+        self.assertEqual(saver.wait(10), 0)
+        with open(times) as f:
+            stats = frame_stats([float(line) for line in f if line.strip()])
+        print(f"\nframe pacing with a FLIC playing: {stats}", file=sys.stderr)
+        self.assertLess(stats["median_ms"], 20.0)
 
     def test_audio_only_mp4_fails_and_the_saver_carries_on(self):
         ffmpeg = shutil.which("ffmpeg")
