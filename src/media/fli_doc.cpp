@@ -102,6 +102,15 @@ bool CopyPacket(const Canvas& c, ChunkData& d, int64_t y, int64_t& x, int64_t n)
   return have == n;
 }
 
+// A delta packet's header: the column skip (added to x) and the signed count.
+bool NextPacket(ChunkData& d, int64_t& x, int8_t& count) {
+  if (!d.Has(2)) return false;
+  x += d.p[0];
+  count = static_cast<int8_t>(d.p[1]);
+  d.p += 2;
+  return true;
+}
+
 // 15: each row starts with a packet count (ignored); packets fill the row until its
 // width is reached or passed. Rows are always inside the frame here, so only the
 // columns need clipping, done inline: this is the chunk of every full frame.
@@ -148,10 +157,8 @@ void DecodeByteDelta(const Canvas& c, ChunkData d) {
     const int packets = *d.p++;
     int64_t x = 0;
     for (int k = 0; k < packets; ++k) {
-      if (!d.Has(2)) return;
-      x += d.p[0];
-      const int8_t count = static_cast<int8_t>(d.p[1]);
-      d.p += 2;
+      int8_t count = 0;
+      if (!NextPacket(d, x, count)) return;
       if (count < 0) {
         if (!d.Has(1)) return;
         c.Fill(y, x, -count, *d.p++);
@@ -187,10 +194,8 @@ void DecodeWordDelta(const Canvas& c, ChunkData d) {
     }
     int64_t x = 0;
     for (int k = 0; k < packets; ++k) {
-      if (!d.Has(2)) return;
-      x += d.p[0];
-      const int8_t count = static_cast<int8_t>(d.p[1]);
-      d.p += 2;
+      int8_t count = 0;
+      if (!NextPacket(d, x, count)) return;
       if (count < 0) {
         if (!d.Has(2)) return;
         const uint8_t pair[2] = {d.p[0], d.p[1]};
