@@ -10,7 +10,7 @@
 
 #include "document/screen_saver_doc.h"
 #include "media/fli_doc.h"
-#include "shell/geometry.h"
+#include "base/geometry.h"
 
 namespace qv {
 

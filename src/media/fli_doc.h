@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "imaging/imaging_platform.h"
-#include "package/byte_source.h"
+#include "base/byte_source.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/geometry.h"
+#include "base/geometry.h"
 
 namespace qv {
 

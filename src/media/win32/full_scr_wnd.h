@@ -9,7 +9,7 @@
 #include <string>
 
 #include "media/media_placement.h"
-#include "shell/win32/framework.h"
+#include "base/win32/framework.h"
 
 namespace qv {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "imaging/imaging_platform.h"
-#include "shell/win32/framework.h"
+#include "base/win32/framework.h"
 
 namespace qv {
 

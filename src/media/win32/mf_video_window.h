@@ -9,7 +9,7 @@
 #include <atomic>
 #include <string>
 
-#include "shell/win32/framework.h"
+#include "base/win32/framework.h"
 
 namespace qv {
 

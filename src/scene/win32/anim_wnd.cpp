@@ -15,13 +15,9 @@
 #include "package/win32/package_files.h"
 #include "scene/frame_pacer.h"
 #include "scene/win32/perf_timer.h"
-#include "shell/win32/monitors.h"
-#include "shell/win32/saver_run.h"
-#include "shell/win32/saver_shell.h"
+#include "base/win32/monitors.h"
 
 namespace qv {
-
-CAnimWnd Scene;
 
 namespace {
 constexpr int kPresentMargin = 3;  // transferred areas reach this far past the damage
@@ -84,20 +80,21 @@ CAnimWnd::CAnimWnd() {
   };
 }
 
-void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height) {
+void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height, const SceneMode& mode) {
+  m_mode = mode;
   m_bWaveStarted = m_bMediaFinished = m_bMediaExtracted = false;
   m_strMediaPath.clear();
   SceneEnvironment& env = m_scene.Environment();
-  env.preview = Run.preview;
-  env.motion.fastTiming = Run.fastTiming;
+  env.preview = mode.preview;
+  env.motion.fastTiming = mode.fastTiming;
   m_scene.Start(doc, width, height);
-  if (!Run.preview) {
+  if (!mode.preview) {
     SetCursor(nullptr);
     if (m_hWnd) SetCapture(m_hWnd);
   }
   ExtractMedia();
   m_bWaveStarted = m_bMediaFinished = false;
-  if (!Run.preview) SetCursor(nullptr);
+  if (!mode.preview) SetCursor(nullptr);
 }
 
 // The document's media file: a temporary copy of its embedded bytes, or its name (a
@@ -114,7 +111,6 @@ void CAnimWnd::ExtractMedia() {
   if (path.empty()) return;  // the media is not played
   m_strMediaPath = path;
   m_bMediaExtracted = true;
-  SceneVideoPath = path;  // deleted with the run's other files
 }
 
 void CAnimWnd::StartMedia() {
@@ -132,12 +128,12 @@ void CAnimWnd::StartMedia() {
       p.centreY = doc->m_nMediaCentreY;
       p.sizeX = doc->m_nMediaSizeX;
       p.sizeY = doc->m_nMediaSizeY;
-      p.areaWidth = Run.preview ? kPreviewAreaWidth : MonitorRects.rects[0].Width();
-      p.areaHeight = Run.preview ? kPreviewAreaHeight : MonitorRects.rects[0].Height();
+      p.areaWidth = m_mode.preview ? kPreviewAreaWidth : MonitorRects.rects[0].Width();
+      p.areaHeight = m_mode.preview ? kPreviewAreaHeight : MonitorRects.rects[0].Height();
       m_pMediaWnd->m_nMediaWidth = doc->m_nDesignWidth;
       m_pMediaWnd->m_nMediaHeight = doc->m_nDesignHeight;
       m_pMediaWnd->m_bLoop = doc->m_bMediaPlayOnce == 0;
-      m_pMediaWnd->m_bPreview = Run.preview;
+      m_pMediaWnd->m_bPreview = m_mode.preview;
       m_pMediaWnd->m_bShowAtOnce = Header.NoSplash != 0;
       if (!m_pMediaWnd->Create(m_hWnd, m_strMediaPath, true)) m_pMediaWnd.reset();
     }
@@ -171,40 +167,35 @@ void CAnimWnd::CloseMediaWindow() {
 }
 
 void CAnimWnd::FinishMedia() {
-  Run.timerGate.store(false, std::memory_order_release);
-  StopPeriodicTimer();
+  if (m_pauseRunTimer) m_pauseRunTimer(true);
   Sleep(500);
   CloseMediaWindow();
   Sleep(1000);
-  Run.timerGate.store(true, std::memory_order_release);
-  StartPeriodicTimer();
+  if (m_pauseRunTimer) m_pauseRunTimer(false);
   StartSound();
-  if (!Run.preview) SetCursor(nullptr);
+  if (!m_mode.preview) SetCursor(nullptr);
   SetFocus(m_hWnd);
   SetActiveWindow(m_hWnd);
-  Run.spritesVisible = true;
   m_scene.SetSpritesVisible(true);
   m_scene.UpdateAll();
 }
 
-void CAnimWnd::OnFrame() {
+bool CAnimWnd::OnFrame() {
   CScreenSaverDoc* doc = m_scene.Document();
   const bool playOnceRunning = doc && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce && !m_bMediaFinished;
-  if (!playOnceRunning) {
-    if (!m_scene.SpritesVisible()) {
-      m_scene.SetSpritesVisible(true);
-      m_scene.UpdateAll();
-    }
-    Run.spritesVisible = true;
+  if (!playOnceRunning && !m_scene.SpritesVisible()) {
+    m_scene.SetSpritesVisible(true);
+    m_scene.UpdateAll();
   }
   if (!m_strMediaPath.empty() && m_pMediaWnd) {
     m_bMediaFinished = m_pMediaWnd->Ended();
     if (m_bMediaFinished && doc && doc->m_bMediaPlayOnce && m_pMediaWnd->IsWindow()) FinishMedia();
   }
   if (m_pMediaWnd) m_pMediaWnd->Tick();
-  if (playOnceRunning) return;  // the sprites wait for the media to end
-  m_scene.Environment().motion.fastTiming = Run.fastTiming;
+  if (playOnceRunning) return m_scene.SpritesVisible();  // shown once the media has ended
+  m_scene.Environment().motion.fastTiming = m_mode.fastTiming;
   m_scene.StepSprites();
+  return true;
 }
 
 void CAnimWnd::Paint(HDC dc) {
@@ -238,7 +229,7 @@ void CAnimWnd::PresentTo(HDC dc, CDibKSV& buffer, const Rect32* rect) {
   RECT client{};
   GetClientRect(m_hWnd, &client);
   const HPALETTE palette = ToHPalette(m_palette.GetSafeHandle());
-  if (Run.preview) {
+  if (m_mode.preview) {
     // The whole scene scaled into the preview window.
     UniqueDib scaled(DibScaleSurface(buffer, client.right, client.bottom, 0));
     if (!scaled) return;
@@ -285,9 +276,9 @@ bool CAnimWnd::PumpMessages() {
   return true;
 }
 
-void CAnimWnd::RunFrameLoop(bool fast) {
+void CAnimWnd::RunFrameLoop(bool fast, const std::function<void()>& tick) {
   m_bFastLoop = fast;
-  Run.fastTiming = fast;
+  m_mode.fastTiming = fast;
   m_scene.Environment().motion.fastTiming = fast;
   m_scene.UpdateAll();
   if (!IsWindow()) return;
@@ -304,7 +295,7 @@ void CAnimWnd::RunFrameLoop(bool fast) {
   bool pumping = true;
   while (pumping && IsWindow()) {
     frameTimes.Record(clock.ElapsedMs());
-    RunTick(m_hWnd);
+    tick();
     pacer.CatchUp(clock.ElapsedMs());
     while (pumping && pacer.MustWait(clock.ElapsedMs())) {
       Sleep(nap);
@@ -318,7 +309,7 @@ void CAnimWnd::RunFrameLoop(bool fast) {
 }
 
 void CAnimWnd::Destroy() {
-  if (!Run.preview) ReleaseCapture();
+  if (!m_mode.preview) ReleaseCapture();
   CloseMediaWindow();
   m_scene.Destroy();
   m_palette.DeleteObject();
