@@ -12,7 +12,9 @@ packages=(
   dpkg-dev nasm
   libtomlplusplus-dev osslsigncode openssl
   wine wine64 xvfb xauth xdotool imagemagick x11-utils
-  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav ffmpeg
+  # Wine's media engine plays through GStreamer; ffmpeg makes the test videos.
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-plugins-ugly
+  gstreamer1.0-plugins-bad ffmpeg
 )
 
 missing=()

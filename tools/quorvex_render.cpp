@@ -34,6 +34,7 @@
 #include "package/package_reader.h"
 #include "scene/anim_scene.h"
 #include "document_manifest.h"
+#include "render_media.h"
 
 #include <toml++/toml.h>
 
@@ -254,7 +255,13 @@ int main(int argc, char** argv) {
   env.motion.fastTiming = timing < 0 ? doc.m_bFastTiming != 0 : timing == 1;
   env.motion.random = [] { return std::rand(); };
   scene.Start(&doc, width, height);
-  scene.SetSpritesVisible(true);
+  RenderMedia media;
+  std::string mediaNote;
+  if (!media.Open(doc, width, height, mediaNote) && !mediaNote.empty())
+    std::fprintf(stderr, "quorvex-render: %s: media not shown: %s\n", input.c_str(), mediaNote.c_str());
+  const double tickMs = env.motion.fastTiming ? 10.0 : 50.0;  // nominal time per tick
+  bool spritesShown = media.AdvanceTo(0);
+  scene.SetSpritesVisible(spritesShown);
   scene.UpdateAll();
   if (!outDir.empty() && !scene.BackBuffer()) {
     std::fprintf(stderr, "quorvex-render: %s: the scene has no background to draw on\n", input.c_str());
@@ -274,7 +281,9 @@ int main(int argc, char** argv) {
       char name[64];
       std::snprintf(name, sizeof name, "/frame-%05d.png", tick);
       const std::string path = outDir + name;
-      if (!WritePng(path, width, height, ToRgb(*scene.BackBuffer()))) {
+      std::vector<uint8_t> rgb = ToRgb(*scene.BackBuffer());
+      media.DrawOver(rgb, width, height);
+      if (!WritePng(path, width, height, rgb)) {
         std::fprintf(stderr, "quorvex-render: cannot write %s\n", path.c_str());
         if (trace) std::fclose(trace);
         return 5;
@@ -282,7 +291,15 @@ int main(int argc, char** argv) {
       ++written;
     }
     if (tick == ticks) break;
-    scene.StepSprites();
+    if (!spritesShown && media.AdvanceTo((tick + 1) * tickMs)) {
+      spritesShown = true;
+      scene.SetSpritesVisible(true);
+      scene.UpdateAll();
+    } else {
+      media.AdvanceTo((tick + 1) * tickMs);
+    }
+    // A play-once intro holds the sprites still until it has ended.
+    if (spritesShown) scene.StepSprites();
     if (trace) TraceTick(trace, tick + 1, scene.Sprites());
   }
   if (trace) std::fclose(trace);

@@ -15,6 +15,9 @@ import tempfile
 import unittest
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))), "scripts"))
+from flic_writer import write_flc  # noqa: E402
+
 RENDER = sys.argv[1]
 REGENERATE = "--regenerate" in sys.argv
 del sys.argv[1:]
@@ -144,6 +147,41 @@ class Golden(unittest.TestCase):
                 # A tiny tolerance: exact integer rendering should match to the bit.
                 self.assertLessEqual(worst, 2, f"{name}: a channel differs by {worst}")
                 self.assertLess(differing, len(got) // 1000, f"{name}: {differing} bytes differ")
+
+
+class FlicMedia(unittest.TestCase):
+    """A play-once FLIC intro over the scene: placed by the fit mode, a frame every 80 ms
+    of nominal time, the sprites held back until 1.5 s after its last frame."""
+
+    def test_play_once_intro_then_sprites(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            palette = [(0, 0, 0)] + [(10 * i % 256, (200 - i) % 256, 50) for i in range(1, 256)]
+            frames = [bytes([i + 1]) * (32 * 16) for i in range(10)]
+            write_flc(os.path.join(tmp, "intro.flc"), 32, 16, frames, [palette] + [None] * 9)
+            write_bmp(os.path.join(tmp, "box.bmp"), 10, 10, (200, 30, 30))
+            manifest = os.path.join(tmp, "m.toml")
+            with open(manifest, "w") as f:
+                f.write('ScrName = "Intro"\n[Document]\nm_nDesignWidth = 400\nm_nDesignHeight = 300\n'
+                        'm_bFastTiming = true\nm_nBackgroundKind = 2\nm_MediaFile = "intro.flc"\n'
+                        'm_nMediaFit = 0\nm_bMediaPlayOnce = true\n'
+                        '[[Document.Sprites]]\nm_Picture = "box.bmp"\nm_bTransparent = false\nm_nX = 5\n'
+                        'm_nY = 5\nm_nMotion = 1\nm_dVx = 100\n')
+            out = os.path.join(tmp, "out")
+            render(manifest, out, "--ticks", "300", "--every", "10")
+            pix, red = {}, {}
+            for tick in (0, 40, 200, 210, 230, 300):
+                w, h, rgb = read_png(os.path.join(out, f"frame-{tick:05d}.png"))
+                pix[tick] = lambda x, y, rgb=rgb, w=w: tuple(rgb[3 * (y * w + x):3 * (y * w + x) + 3])
+                red[tick] = any(pix[tick](x, y) == (200, 30, 30) for y in range(0, 50) for x in range(400))
+            # 32 x 16 fitted into 400 x 300: 400 x 200 with 50-pixel bands.
+            self.assertEqual(pix[0](200, 150), palette[1])
+            self.assertEqual(pix[0](200, 49), (0, 0, 0))
+            self.assertEqual(pix[0](200, 50), palette[1])
+            self.assertEqual(pix[40](200, 150), palette[6])  # 400 ms: frame 5
+            self.assertEqual(pix[200](200, 150), palette[10])  # the last frame stays
+            self.assertFalse(red[0] or red[200] or red[210])  # sprites held back
+            self.assertTrue(red[230])  # shown from 720 + 1500 ms
+            self.assertEqual(pix[300](200, 150), (0, 0, 0))  # the window has gone
 
 
 if __name__ == "__main__":

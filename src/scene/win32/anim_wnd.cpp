@@ -10,6 +10,7 @@
 #include "imaging/dib.h"
 #include "imaging/picture_ops.h"
 #include "imaging/win32/imaging_win32.h"
+#include "media/win32/media_window_factory.h"
 #include "package/file_types.h"
 #include "package/win32/package_files.h"
 #include "scene/frame_pacer.h"
@@ -118,10 +119,38 @@ void CAnimWnd::ExtractMedia() {
 }
 
 void CAnimWnd::StartMedia() {
-  // The media windows come with the media work; until then the sprites start at once.
-  // A full-screen media that plays once keeps the sound back until it has ended.
   CScreenSaverDoc* doc = m_scene.Document();
-  if (doc && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce) return;
+  if (m_bMediaStarted || !doc) return;
+  m_bMediaStarted = true;
+  const bool windows7 = Windows7OrLater();
+  if (windows7 && !m_strMediaPath.empty()) {
+    m_pMediaWnd = MakeMediaWindow(m_strMediaPath);
+    if (m_pMediaWnd) {
+      MediaPlacement& p = m_pMediaWnd->m_placement;
+      p.fitMode = doc->m_nMediaFit;
+      p.sizeBase = doc->m_nMediaSizeBase;
+      p.centreX = doc->m_nMediaCentreX;
+      p.centreY = doc->m_nMediaCentreY;
+      p.sizeX = doc->m_nMediaSizeX;
+      p.sizeY = doc->m_nMediaSizeY;
+      p.areaWidth = m_mode.preview ? kPreviewAreaWidth : MonitorRects.rects[0].Width();
+      p.areaHeight = m_mode.preview ? kPreviewAreaHeight : MonitorRects.rects[0].Height();
+      m_pMediaWnd->m_nMediaWidth = doc->m_nDesignWidth;
+      m_pMediaWnd->m_nMediaHeight = doc->m_nDesignHeight;
+      m_pMediaWnd->m_bLoop = doc->m_bMediaPlayOnce == 0;
+      m_pMediaWnd->m_bPreview = m_mode.preview;
+      m_pMediaWnd->m_bShowAtOnce = Header.NoSplash != 0;
+      if (!m_pMediaWnd->Create(m_hWnd, m_strMediaPath, true)) m_pMediaWnd.reset();
+    }
+    ShowWindow(m_hWnd, SW_SHOW);
+    UpdateWindow(m_hWnd);
+    SetFocus(m_hWnd);
+    SetActiveWindow(m_hWnd);
+    // A media file that cannot be played is over before it began: a play-once intro
+    // must not keep the sprites and the sound waiting for ever.
+    if (!m_pMediaWnd) m_bMediaFinished = true;
+  }
+  if (windows7 && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce && !m_bMediaFinished) return;
   StartSound();
 }
 
@@ -130,11 +159,45 @@ void CAnimWnd::StartSound() {
   m_bWaveStarted = m_sound.WaveStarted();
 }
 
+void CAnimWnd::CloseMediaWindow() {
+  if (m_pMediaWnd) {
+    if (m_pMediaWnd->IsWindow()) {
+      SendMessageA(m_pMediaWnd->GetSafeHwnd(), WM_CLOSE, 0, 0);
+      m_pMediaWnd->DestroyWindow();
+    }
+    m_pMediaWnd.reset();
+  }
+  if (m_bMediaExtracted && !m_strMediaPath.empty()) Temp().DeleteFileIfPresent(m_strMediaPath);
+  m_strMediaPath.clear();
+}
+
+void CAnimWnd::FinishMedia() {
+  if (m_pauseRunTimer) m_pauseRunTimer(true);
+  Sleep(500);
+  CloseMediaWindow();
+  Sleep(1000);
+  if (m_pauseRunTimer) m_pauseRunTimer(false);
+  StartSound();
+  if (!m_mode.preview) SetCursor(nullptr);
+  SetFocus(m_hWnd);
+  SetActiveWindow(m_hWnd);
+  m_scene.SetSpritesVisible(true);
+  m_scene.UpdateAll();
+}
+
 bool CAnimWnd::OnFrame() {
   CScreenSaverDoc* doc = m_scene.Document();
   const bool playOnceRunning = doc && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce && !m_bMediaFinished;
-  if (playOnceRunning) return false;  // the sprites wait for the media to end
-  m_scene.SetSpritesVisible(true);
+  if (!playOnceRunning && !m_scene.SpritesVisible()) {
+    m_scene.SetSpritesVisible(true);
+    m_scene.UpdateAll();
+  }
+  if (!m_strMediaPath.empty() && m_pMediaWnd) {
+    m_bMediaFinished = m_pMediaWnd->Ended();
+    if (m_bMediaFinished && doc && doc->m_bMediaPlayOnce && m_pMediaWnd->IsWindow()) FinishMedia();
+  }
+  if (m_pMediaWnd) m_pMediaWnd->Tick();
+  if (playOnceRunning) return m_scene.SpritesVisible();  // shown once the media has ended
   m_scene.Environment().motion.fastTiming = m_mode.fastTiming;
   m_scene.StepSprites();
   return true;
@@ -210,6 +273,8 @@ bool CAnimWnd::PumpMessages() {
       PostQuitMessage(static_cast<int>(message.wParam));
       return false;
     }
+    // The media window keeps its player in step with every message taken.
+    if (m_pMediaWnd && m_pMediaWnd->IsWindow()) m_pMediaWnd->Tick();
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
@@ -250,8 +315,7 @@ void CAnimWnd::RunFrameLoop(bool fast, const std::function<void()>& tick) {
 
 void CAnimWnd::Destroy() {
   if (!m_mode.preview) ReleaseCapture();
-  if (m_bMediaExtracted && !m_strMediaPath.empty()) Temp().DeleteFileIfPresent(m_strMediaPath);
-  m_strMediaPath.clear();
+  CloseMediaWindow();
   m_sound.End();
   m_scene.Destroy();
   m_palette.DeleteObject();

@@ -6,9 +6,11 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "imaging/palette.h"
+#include "media/win32/full_scr_wnd.h"
 #include "media/win32/scene_sound.h"
 #include "scene/anim_scene.h"
 #include "base/win32/framework.h"
@@ -42,7 +44,11 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   // WM_PAINT: the whole back buffer, between BeginPaint and EndPaint.
   void Paint(HDC dc);
   bool RealizePalette();
-  HWND MediaWindow() const { return nullptr; }
+  // The media window while one runs (a live window), else none.
+  HWND MediaWindow() const { return m_pMediaWnd && m_pMediaWnd->IsWindow() ? m_pMediaWnd->GetSafeHwnd() : nullptr; }
+  // How the scene pauses the run's periodic timer while it replaces a finished media
+  // window (true: gate closed and timer stopped; false: both back).
+  void SetRunTimerPause(std::function<void(bool)> pause) { m_pauseRunTimer = std::move(pause); }
 
   // Runs until the window is gone, calling tick once per frame. Test diagnostic: with
   // QV_TEST_FRAME_TIMES naming a file, each frame's start time (ms) is written there at
@@ -65,6 +71,9 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   // Dispatches every waiting message. A quit message is put back for the shell's loop.
   bool PumpMessages();
   void ExtractMedia();
+  // A play-once media window reported its end: close it, then the sound and the sprites.
+  void FinishMedia();
+  void CloseMediaWindow();
 
   CAnimScene m_scene;
   CDIBPal m_palette;               // 8 bits: the back buffer's palette
@@ -72,9 +81,12 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   std::string m_strMediaPath;      // the media file to play, or a temporary copy of it
   bool m_bMediaExtracted = false;
   bool m_bMediaFinished = false;
+  bool m_bMediaStarted = false;    // StartMedia has run (once per run)
+  std::unique_ptr<CFullScrWnd> m_pMediaWnd;
   bool m_bWaveStarted = false;
   bool m_bFastLoop = false;
   SceneMode m_mode;
+  std::function<void(bool)> m_pauseRunTimer;
 };
 
 }  // namespace qv

@@ -17,6 +17,7 @@
 #include "media/win32/mixer_win32.h"
 #include "media/win32/wave_out_win32.h"
 #include "base/window_messages.h"
+#include "media/win32/logo_wnd.h"
 #include "shell/win32/saver_shell.h"
 
 namespace qv {
@@ -30,6 +31,18 @@ namespace {
 CScreenSaverDoc RunDocument;
 // What a preview with a fixed picture shows instead of the scene.
 CDIB FixedPreviewPicture;
+// The splash window, from window creation to the end of the splash time.
+std::unique_ptr<CLogoWnd> SplashWindow;
+
+void ShowSplash(HWND scene) {
+  SplashWindow = std::make_unique<CLogoWnd>();
+  if (!SplashWindow->Create(scene, Extracted.splash, Header.SplashPictureFormat, ToRECT(MonitorRects.rects[0]))) {
+    SplashWindow.reset();
+    return;
+  }
+  ShowWindow(SplashWindow->GetSafeHwnd(), SW_SHOW);
+  UpdateWindow(SplashWindow->GetSafeHwnd());
+}
 
 void CALLBACK PeriodicTimerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
   // On the timer's own thread: sending (not posting) makes RunTick run on the
@@ -112,6 +125,12 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   }
 
   Scene.Attach(hwnd);
+  // A finished play-once media window is replaced with the run's timer held.
+  Scene.SetRunTimerPause([](bool pause) {
+    Run.timerGate.store(!pause, std::memory_order_release);
+    if (pause) StopPeriodicTimer();
+    else StartPeriodicTimer();
+  });
   Run.timerTarget = hwnd;
   Run.sceneRect = MonitorRects.rects[0];
 
@@ -152,6 +171,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   }
   InvalidateRect(hwnd, nullptr, FALSE);
   UpdateWindow(hwnd);
+  if (!Header.NoSplash) ShowSplash(hwnd);
   Run.counters.runTicks = 0;
 
   if (Run.preview) {
@@ -176,6 +196,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 void OnDestroy() {
   // The header is freed below; the mode it chose still decides the rest of the clean-up.
   const bool fixedPreview = Header.FixedPreview != 0;
+  SplashWindow.reset();
   if (!Run.preview) {
     for (auto& black : Run.blackWindows) {
       if (black) black->DestroyWindow();
@@ -249,6 +270,7 @@ void RunTick(HWND hwnd) {
   const bool active = SaverIsActive(hwnd);
   const TickActions a = AdvanceRunTick(Run.counters, active, CurrentSplashTiming());
   if (a.endSplash) {
+    SplashWindow.reset();
     InvalidateRect(hwnd, nullptr, TRUE);
     UpdateWindow(hwnd);
     Scene.StartMedia();
