@@ -10,6 +10,7 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev
   dpkg-dev nasm
+  g++-i686-linux-gnu qemu-user
   libtomlplusplus-dev osslsigncode openssl
   wine wine64 xvfb xauth xdotool imagemagick x11-utils
 )
