@@ -12,7 +12,7 @@ packages=(
   dpkg-dev nasm
   g++-i686-linux-gnu qemu-user
   libtomlplusplus-dev osslsigncode openssl
-  wine wine64 xvfb xauth xdotool imagemagick x11-utils
+  wine wine64 xvfb xauth xdotool imagemagick x11-utils python3-pil
 )
 
 missing=()
