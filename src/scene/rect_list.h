@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <list>
 
-#include "shell/geometry.h"
+#include "base/geometry.h"
 
 namespace qv {
 
