@@ -12,14 +12,8 @@ set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-get_filename_component(_qv_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 # zlib, libpng and libjpeg from scripts/deps.sh; nothing of the 64-bit host's.
-set(CMAKE_FIND_ROOT_PATH /usr/${QV_TRIPLET} ${_qv_root}/build/deps/${QV_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+include(${CMAKE_CURRENT_LIST_DIR}/cross-search.cmake)
 
 # Tests and test discovery run through the emulator.
 set(CMAKE_CROSSCOMPILING_EMULATOR /usr/bin/qemu-i386)

@@ -199,6 +199,23 @@ cross_cc() {
     if is_linux "$1"; then echo "$1-gcc"; else echo "$1-gcc-posix"; fi
 }
 
+# The tool and search-path lines both kinds of toolchain share.
+archiver_lines() {
+    cat <<EOF
+set(CMAKE_AR /usr/bin/$1-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB /usr/bin/$1-ranlib CACHE FILEPATH "")
+EOF
+}
+search_lines() {
+    cat <<EOF
+set(CMAKE_FIND_ROOT_PATH /usr/$1 $2)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+}
+
 toolchain_text() {
     local triplet="$1" prefix="$2"
     if is_linux "$triplet"; then
@@ -209,14 +226,9 @@ set(CMAKE_SYSTEM_PROCESSOR $(target_cpu "$triplet"))
 set(CMAKE_C_COMPILER $triplet-gcc)
 set(CMAKE_CXX_COMPILER $triplet-g++)
 set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_AR /usr/bin/$triplet-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB /usr/bin/$triplet-ranlib CACHE FILEPATH "")
-set(CMAKE_FIND_ROOT_PATH /usr/$triplet $prefix)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOF
+        archiver_lines "$triplet"
+        search_lines "$triplet" "$prefix"
         return 0
     fi
     cat <<EOF
@@ -225,17 +237,14 @@ set(CMAKE_SYSTEM_PROCESSOR $(target_cpu "$triplet"))
 set(CMAKE_C_COMPILER $triplet-gcc-posix)
 set(CMAKE_CXX_COMPILER $triplet-g++-posix)
 set(CMAKE_RC_COMPILER $triplet-windres)
-set(CMAKE_AR /usr/bin/$triplet-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB /usr/bin/$triplet-ranlib CACHE FILEPATH "")
+EOF
+    archiver_lines "$triplet"
+    cat <<EOF
 # Libraries and headers only from the mingw sysroot and our own prefix, so
 # nothing built for the Linux host is picked up; host programs (nasm, awk)
 # are still found.
-set(CMAKE_FIND_ROOT_PATH /usr/$triplet $prefix)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOF
+    search_lines "$triplet" "$prefix"
 }
 
 # Configures, builds and installs one CMake project in a clean build tree.
