@@ -182,8 +182,10 @@ void SceneTick_FullFrame(benchmark::State& state) {
 BENCHMARK(SceneTick_DamagedRects)->Arg(50)->Arg(10)->Iterations(kTicks)->Unit(benchmark::kMillisecond);
 BENCHMARK(SceneTick_FullFrame)->Arg(50)->Arg(10)->Iterations(kTicks)->Unit(benchmark::kMillisecond);
 
-// Passes everything to the console and keeps each benchmark's real time per tick for
-// the closing ratio (the last run of a name wins, or its median with repetitions).
+// Passes everything to the console and keeps each benchmark's CPU time per tick for the
+// closing ratio (the last run of a name wins, or its median with repetitions). The tick
+// is single-threaded, so CPU time is its cost; on a machine shared with other work the
+// real time mostly measures waiting for a core.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   explicit RatioReporter(OutputOptions options) : ConsoleReporter(options) {}
@@ -192,7 +194,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       if (run.error_occurred) continue;
       const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
       if (run.run_type == Run::RT_Iteration || median)
-        m_msPerTick[{run.run_name.function_name, run.run_name.args}] = run.GetAdjustedRealTime();  // ms
+        m_msPerTick[{run.run_name.function_name, run.run_name.args}] = run.GetAdjustedCPUTime();  // ms
     }
     ConsoleReporter::ReportRuns(runs);
   }
@@ -208,7 +210,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
                   key.second.c_str(), oursMs, naive->second, naive->second / oursMs,
                   same ? "" : "  ** FINAL FRAMES DIFFER **");
     }
-    std::printf("(goal at 50 sprites: under 2 ms per tick)\n");
+    std::printf("(CPU time; goals: under 2 ms per tick at 50 sprites, gain 3x at 50 and 5x at 10)\n");
   }
 
  private:

@@ -6,12 +6,6 @@ set(CMAKE_C_COMPILER   ${QV_TRIPLET}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${QV_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER  ${QV_TRIPLET}-windres)
 
-get_filename_component(_qv_root "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 # zlib comes from Debian's mingw package, libpng and libjpeg from scripts/deps.sh.
-set(CMAKE_FIND_ROOT_PATH /usr/${QV_TRIPLET} ${_qv_root}/build/deps/${QV_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Static archives only: the saver must run on a bare Windows with nothing beside it.
-set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
+include(${CMAKE_CURRENT_LIST_DIR}/cross-search.cmake)

@@ -10,8 +10,9 @@ packages=(
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev
   dpkg-dev nasm
+  g++-i686-linux-gnu qemu-user
   libtomlplusplus-dev osslsigncode openssl
-  wine wine64 xvfb xauth xdotool imagemagick x11-utils
+  wine wine64 xvfb xauth xdotool imagemagick x11-utils python3-pil
   # Wine's media engine plays through GStreamer; ffmpeg makes the test videos.
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-plugins-ugly
   gstreamer1.0-plugins-bad ffmpeg

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds the static third-party libraries the Windows targets link against
-# (libpng 1.6 and libjpeg-turbo's libjpeg API) with the mingw-w64 toolchains,
-# from Debian's source packages, into build/deps/<triplet>/.
+# Builds the static third-party libraries the cross targets link against
+# (libpng 1.6 and libjpeg-turbo's libjpeg API; for 32-bit Linux zlib too) with
+# the mingw-w64 toolchains and Debian's i686 Linux cross compiler, from
+# Debian's source packages, into build/deps/<triplet>/.
 #
 # Usage: scripts/deps.sh [triplet ...]
-#        (default: x86_64-w64-mingw32 i686-w64-mingw32)
+#        (default: x86_64-w64-mingw32 i686-w64-mingw32; i686-linux-gnu builds
+#        for the 32-bit Linux core that the tests run under qemu-i386)
 #
 # Reruns are cheap: each triplet/library has a stamp recording the source
 # version and build options, and nothing is fetched or rebuilt while the
@@ -28,11 +30,15 @@ fi
 
 PNG_PKG=libpng1.6
 JPEG_PKG=libjpeg-turbo
+ZLIB_PKG=zlib
 
 # nasm is listed so libjpeg-turbo can be tried with its SIMD code; the build
 # falls back to plain C for a triplet where that does not work.
 BUILD_PACKAGES=(cmake make dpkg-dev file nasm mingw-w64
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev)
+if [[ " ${TRIPLETS[*]} " == *" i686-linux-gnu "* ]]; then
+    BUILD_PACKAGES+=(g++-i686-linux-gnu qemu-user)
+fi
 
 DEB_SRC_FILE=/etc/apt/sources.list.d/quorvex-deps-src.sources
 JOBS="$(nproc 2>/dev/null || echo 2)"
@@ -180,29 +186,65 @@ target_cpu() {
     case "$1" in
         x86_64-w64-mingw32) echo x86_64 ;;
         i686-w64-mingw32) echo i686 ;;
+        i686-linux-gnu) echo i686 ;;
         *) return 1 ;;
     esac
 }
 
+is_linux() { [[ "$1" == *-linux-gnu ]]; }
+
+# The C compiler of a triplet: the posix-thread mingw variant, or Debian's
+# plain cross gcc for Linux.
+cross_cc() {
+    if is_linux "$1"; then echo "$1-gcc"; else echo "$1-gcc-posix"; fi
+}
+
+# The tool and search-path lines both kinds of toolchain share.
+archiver_lines() {
+    cat <<EOF
+set(CMAKE_AR /usr/bin/$1-ar CACHE FILEPATH "")
+set(CMAKE_RANLIB /usr/bin/$1-ranlib CACHE FILEPATH "")
+EOF
+}
+search_lines() {
+    cat <<EOF
+set(CMAKE_FIND_ROOT_PATH /usr/$1 $2)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+EOF
+}
+
 toolchain_text() {
     local triplet="$1" prefix="$2"
+    if is_linux "$triplet"; then
+        # SSE2 arithmetic as in the Windows i686 build, so doubles round alike.
+        cat <<EOF
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR $(target_cpu "$triplet"))
+set(CMAKE_C_COMPILER $triplet-gcc)
+set(CMAKE_CXX_COMPILER $triplet-g++)
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+EOF
+        archiver_lines "$triplet"
+        search_lines "$triplet" "$prefix"
+        return 0
+    fi
     cat <<EOF
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR $(target_cpu "$triplet"))
 set(CMAKE_C_COMPILER $triplet-gcc-posix)
 set(CMAKE_CXX_COMPILER $triplet-g++-posix)
 set(CMAKE_RC_COMPILER $triplet-windres)
-set(CMAKE_AR /usr/bin/$triplet-ar CACHE FILEPATH "")
-set(CMAKE_RANLIB /usr/bin/$triplet-ranlib CACHE FILEPATH "")
+EOF
+    archiver_lines "$triplet"
+    cat <<EOF
 # Libraries and headers only from the mingw sysroot and our own prefix, so
 # nothing built for the Linux host is picked up; host programs (nasm, awk)
 # are still found.
-set(CMAKE_FIND_ROOT_PATH /usr/$triplet $prefix)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 EOF
+    search_lines "$triplet" "$prefix"
 }
 
 # Configures, builds and installs one CMake project in a clean build tree.
@@ -236,8 +278,8 @@ int main(void)
     return 0;
 }
 EOF
-    if ! "$triplet-gcc-posix" -static -O2 -I"$prefix/include" "$work/verify.c" \
-            -o "$work/verify.exe" -L"$prefix/lib" -lpng16 -ljpeg -lz \
+    if ! "$(cross_cc "$triplet")" -static -O2 -I"$prefix/include" "$work/verify.c" \
+            -o "$work/verify.exe" -L"$prefix/lib" -lpng16 -ljpeg -lz -lm \
             >"$LOGS/$triplet-verify.log" 2>&1; then
         cat "$LOGS/$triplet-verify.log" >&2
         die "$triplet: test program does not link against the built libraries"
@@ -246,8 +288,11 @@ EOF
     kind="$(file -b "$work/verify.exe")"
     case "$triplet:$kind" in
         x86_64-*:PE32+\ *) ;;
-        i686-*:PE32\ *) ;;
-        *) die "$triplet: test program is not the expected PE file: $kind" ;;
+        i686-w64-*:PE32\ *) ;;
+        i686-linux-*:ELF\ 32-bit\ LSB\ executable,\ Intel\ 80386*)
+            qemu-i386 "$work/verify.exe" >/dev/null \
+                || die "$triplet: test program does not run under qemu-i386" ;;
+        *) die "$triplet: test program is not the expected executable: $kind" ;;
     esac
     say "$triplet: verified ($kind)"
 }
@@ -273,12 +318,17 @@ build_triplet() {
     )
     # zlib given explicitly so the static libz.a is recorded, not the import
     # library beside it.
+    # The Linux cross sysroot has no zlib: it is built from source into the
+    # prefix first.
+    local zlib_dir="$sysroot"
+    is_linux "$triplet" && zlib_dir="$prefix"
     local png_opts=(
         "${common[@]}"
         -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF
         -DPNG_FRAMEWORK=OFF
-        -DZLIB_INCLUDE_DIR="$sysroot/include" -DZLIB_LIBRARY="$sysroot/lib/libz.a"
+        -DZLIB_INCLUDE_DIR="$zlib_dir/include" -DZLIB_LIBRARY="$zlib_dir/lib/libz.a"
     )
+    local zlib_opts=(-O2 -msse2 -mfpmath=sse)
     local jpeg_opts=(
         "${common[@]}"
         -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF
@@ -291,10 +341,16 @@ build_triplet() {
     png_sig="${png_opts[*]} $(tr '\n' ' ' <<<"$toolchain_body")"
     jpeg_sig="${jpeg_opts[*]} $(tr '\n' ' ' <<<"$toolchain_body")"
 
+    local zlib_stamp="$prefix/.stamp-zlib" zlib_sig zlib_done=1
+    zlib_sig="${zlib_opts[*]} $(tr '\n' ' ' <<<"$toolchain_body")"
+    if is_linux "$triplet"; then
+        zlib_done=0
+        stamp_current "$zlib_stamp" "$prefix/lib/libz.a" "$zlib_sig" "$ZLIB_PKG" && zlib_done=1
+    fi
     local png_done=0 jpeg_done=0
     stamp_current "$png_stamp" "$prefix/lib/libpng16.a" "$png_sig" "$PNG_PKG" && png_done=1
     stamp_current "$jpeg_stamp" "$prefix/lib/libjpeg.a" "$jpeg_sig" "$JPEG_PKG" && jpeg_done=1
-    if [[ $png_done -eq 1 && $jpeg_done -eq 1 ]]; then
+    if [[ $zlib_done -eq 1 && $png_done -eq 1 && $jpeg_done -eq 1 ]]; then
         say "$triplet: up to date"
         return 0
     fi
@@ -302,7 +358,28 @@ build_triplet() {
     local start=$SECONDS
     mkdir -p "$work"
     printf '%s\n' "$toolchain_body" >"$toolchain"
-    local png_version jpeg_version simd=""
+    local png_version jpeg_version simd="" zlib_version
+
+    if [[ $zlib_done -eq 0 ]]; then
+        fetch_source "$ZLIB_PKG"
+        zlib_version="$SOURCE_VERSION"
+        say "$triplet: building zlib $zlib_version"
+        rm -f "$zlib_stamp"
+        # zlib's own configure script, in a copy of the source: its CMake
+        # build rewrites the source tree and wants files Debian's tarball
+        # drops.
+        rm -rf "$work/zlib"
+        mkdir -p "$work"
+        cp -a "$SRC/$ZLIB_PKG" "$work/zlib"
+        (cd "$work/zlib" &&
+            run_logged "$LOGS/$triplet-zlib-configure.log" env CHOST="$triplet" \
+                CC="$(cross_cc "$triplet")" AR="$triplet-ar" RANLIB="$triplet-ranlib" \
+                CFLAGS="${zlib_opts[*]}" ./configure --static --prefix="$prefix" &&
+            run_logged "$LOGS/$triplet-zlib-build.log" make -j "$JOBS" libz.a &&
+            run_logged "$LOGS/$triplet-zlib-install.log" make install)
+        # libpng is rebuilt against the new zlib.
+        png_done=0
+    fi
 
     if [[ $png_done -eq 0 ]]; then
         fetch_source "$PNG_PKG"
@@ -335,6 +412,10 @@ build_triplet() {
     verify_link "$triplet" "$prefix"
 
     # Stamps only after the link check, so a failed check is retried.
+    if [[ $zlib_done -eq 0 ]]; then
+        printf 'source=%s\nversion=%s\noptions=%s\n' \
+            "$ZLIB_PKG" "$zlib_version" "$zlib_sig" >"$zlib_stamp"
+    fi
     if [[ $png_done -eq 0 ]]; then
         printf 'source=%s\nversion=%s\noptions=%s\n' \
             "$PNG_PKG" "$png_version" "$png_sig" >"$png_stamp"

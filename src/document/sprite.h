@@ -143,6 +143,9 @@ class CPhasedSprite : public CSprite {
   int32_t m_bHorizontalStrip = 0;          // stored from version 400 on
   int32_t m_nPhaseSize = 0;
   int32_t m_nPhase = 0;
+
+ private:
+  bool PrepareSurface(double sx, double sy);  // PrepareForScene without the memory guard
 };
 
 class CAnimSprite : public CPhasedSprite {

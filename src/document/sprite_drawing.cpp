@@ -1,6 +1,9 @@
 // The drawing side of phased sprites: the picture prepared for the scene's size and
 // depth, and compositing the current phase into the scene's back buffer.
 #include <algorithm>
+#include <cstdint>
+#include <new>
+#include <stdexcept>
 
 #include "document/sprite.h"
 #include "imaging/blit.h"
@@ -10,15 +13,37 @@ namespace qv {
 
 namespace {
 uint8_t Byte(int32_t v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); }
+
+// A stored percentage times the fit ratio, truncated. The product is clamped to the int
+// range first: a hostile percentage would make the conversion undefined; out of range,
+// it is refused by the preparation like any other impossible size.
+int FitPercent(int percent, double a) {
+  const double v = std::clamp(percent * a, static_cast<double>(INT32_MIN), static_cast<double>(INT32_MAX));
+  return static_cast<int>(v);
+}
 }  // namespace
 
 bool CPhasedSprite::PrepareForScene(double sx, double sy) {
+  // Preparation allocates in proportion to the picture: without the memory the sprite
+  // simply has no picture, which leaves it out of the scene.
+  try {
+    return PrepareSurface(sx, sy);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  m_Surface.reset();
+  m_AlphaMask.clear();
+  m_nSurfaceWidth = m_nSurfaceHeight = 0;
+  return false;
+}
+
+bool CPhasedSprite::PrepareSurface(double sx, double sy) {
   int widthPercent = m_nScaleX, heightPercent = m_nScaleY;
   if (m_bFitScreen) {
     const double a = (sx + sy) / 2;
     if (a != 0 && a != 1) {
-      widthPercent = static_cast<int>(widthPercent * a);
-      heightPercent = static_cast<int>(heightPercent * a);
+      widthPercent = FitPercent(widthPercent, a);
+      heightPercent = FitPercent(heightPercent, a);
     }
   }
   m_Surface.reset();

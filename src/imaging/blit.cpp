@@ -57,6 +57,20 @@ inline void ForEachRow(const BlitRows& b, RowFn fn) {
   }
 }
 
+// A plain copy of rows of the given length. When both pictures' rows lie back to back
+// (no padding, same direction) the rectangle is one block: a single memcpy lets the C
+// library use its large-copy strategy (non-temporal stores), which row-sized calls never
+// reach.
+inline void CopyRows(const BlitRows& b, size_t bytes) {
+  const int64_t stride = b.dstStride;
+  if (b.height > 1 && stride == b.srcStride && (stride == static_cast<int64_t>(bytes) || -stride == static_cast<int64_t>(bytes))) {
+    const int64_t lowest = stride < 0 ? stride * (b.height - 1) : 0;
+    std::memcpy(b.dst + lowest, b.src + lowest, bytes * static_cast<size_t>(b.height));
+    return;
+  }
+  ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) { std::memcpy(d, s, bytes); });
+}
+
 // --- The rules, one pixel at a time ------------------------------------------------------
 
 // Depth 16, one pixel: returns the new destination pixel.
@@ -169,7 +183,7 @@ void Blit8(const BlitRows& b) {
       for (size_t x = 0; x < bytes; ++x) d[x] = s[x] != key ? s[x] : d[x];
     });
   } else {
-    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) { std::memcpy(d, s, bytes); });
+    CopyRows(b, bytes);
   }
 }
 
@@ -228,11 +242,49 @@ void Blit16Masked(const BlitRows& b) {
 }
 #endif
 
+#if QV_BLIT_SSE2
+// Opacity without a mask (keyed or not), eight pixels at a time: the same widening as
+// above, (s x op + d x (100 - op)) / 100 per channel, and marker pixels left alone.
+void Blit16Opacity(const BlitRows& b, bool keyed) {
+  const __m128i five = _mm_set1_epi16(0x1F);
+  const __m128i op = _mm_set1_epi16(static_cast<int16_t>(b.opacity));
+  const __m128i opRest = _mm_set1_epi16(static_cast<int16_t>(100 - b.opacity));
+  const __m128i marker = _mm_set1_epi16(static_cast<int16_t>(kMarker16));
+  auto widen = [&](__m128i p, int shift) {
+    return _mm_slli_epi16(_mm_and_si128(_mm_srli_epi16(p, shift), five), 3);
+  };
+  auto mix = [&](__m128i s, __m128i d) {
+    return _mm_srli_epi16(Div100(_mm_add_epi16(_mm_mullo_epi16(s, op), _mm_mullo_epi16(d, opRest))), 3);
+  };
+  ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) {
+    int x = 0;
+    for (; x + 8 <= b.width; x += 8) {
+      const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 2 * x));
+      const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 2 * x));
+      __m128i out = _mm_or_si128(
+          _mm_or_si128(_mm_slli_epi16(mix(widen(sv, 10), widen(dv, 10)), 10),
+                       _mm_slli_epi16(mix(widen(sv, 5), widen(dv, 5)), 5)),
+          mix(widen(sv, 0), widen(dv, 0)));
+      if (keyed) {
+        const __m128i skip = _mm_cmpeq_epi16(sv, marker);
+        out = _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, out));
+      }
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 2 * x), out);
+    }
+    for (; x < b.width; ++x) {  // the last pixels of the row one by one
+      const uint16_t sp = Load16(s + 2 * x);
+      if (keyed && sp == kMarker16) continue;
+      Save16(d + 2 * x, Pixel16(b, sp, Load16(d + 2 * x), -1));
+    }
+  });
+}
+#endif
+
 void Blit16(const BlitRows& b) {
   const size_t n = static_cast<size_t>(b.width);
   const bool keyed = !b.mask && b.key != kNoKey;
   if (!b.mask && !keyed && b.opacity == 100) {
-    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) { std::memcpy(d, s, 2 * n); });
+    CopyRows(b, 2 * n);
     return;
   }
   if (keyed && b.opacity == 100) {
@@ -249,6 +301,8 @@ void Blit16(const BlitRows& b) {
     Blit16Masked(b);
     return;
   }
+  Blit16Opacity(b, keyed);
+  return;
 #endif
   // Blends: one loop per case so that the pixel function folds its branches away.
   auto run = [&](auto masked, auto solid, auto full) {
@@ -309,8 +363,7 @@ inline void Row32(uint8_t* d, const uint8_t* s, const uint8_t* m, int width, Fn 
 void Blit32(const BlitRows& b) {
   const bool keyed = !b.mask && b.key != kNoKey;
   if (!b.mask && !keyed && b.opacity == 100) {
-    const size_t bytes = 4 * static_cast<size_t>(b.width);
-    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) { std::memcpy(d, s, bytes); });
+    CopyRows(b, 4 * static_cast<size_t>(b.width));
     return;
   }
 #if QV_BLIT_SSE2
@@ -354,8 +407,14 @@ void Blit32(const BlitRows& b) {
   }
 
   if (b.opacity == 100) {
+    // (v x 255) >> 8 is v - 1 for v >= 1 and 0 for 0: a fully opaque group of four is the
+    // source less one, and a clear one (over the destination) the destination less one.
+    const __m128i one = _mm_set1_epi8(1);
     ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
       Row32(d, s, m, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
+        const uint32_t four = Load32(mq);
+        if (four == 0xFFFFFFFFu) return KeepAlphaByte(_mm_subs_epu8(sv, one), dv);
+        if (four == 0 && !b.solidBack) return KeepAlphaByte(_mm_subs_epu8(dv, one), dv);
         __m128i qlo, qhi;
         SpreadMask(mq, &qlo, &qhi);
         if (b.solidBack)

@@ -90,11 +90,9 @@ DibHandle Decode(PictureSource& source) {
         const auto grey = static_cast<uint8_t>(i * 255 / (v.colorCount - 1));
         table[4 * i] = table[4 * i + 1] = table[4 * i + 2] = grey;
       }
-    } else if (bits == 1) {
-      // Two-colour palette pictures show black and white, whatever their palette says.
-      table[0] = table[1] = table[2] = 0;
-      table[4] = table[5] = table[6] = 255;
     } else {
+      // Palette pictures keep their colours at every depth: a two-colour logo stored
+      // at 1 bit is as much the author's as one at 4 or 8.
       png_colorp palette = nullptr;
       int count = 0;
       if (png_get_PLTE(png, info, &palette, &count) && palette) {

@@ -164,7 +164,8 @@ bool Encode(int depth, Target& t, int firstRow, int rows, const RowSampler& samp
   SampledRow in(w);
   if (depth == 8) {
     // Error diffusion over this picture's rows alone; the key is tested on the values the
-    // quantiser sees (colour plus carried error).
+    // quantiser sees (colour plus carried error). The quantiser loads a row ahead of the
+    // one it decides, so each row's presence flags are kept apart from the next row's.
     class Rows : public AppPaletteRows {
      public:
       Rows(const RowSampler& s, SampledRow& in, const SpriteKey& k, int first, uint8_t* m, int w,
@@ -172,6 +173,7 @@ bool Encode(int depth, Target& t, int firstRow, int rows, const RowSampler& samp
           : m_s(s), m_in(in), m_k(k), m_first(first), m_mask(m), m_w(w), m_alpha(alpha) {}
       void LoadRow(int row, int* rgb) override {
         m_s.Load(row, m_in);
+        m_present[row & 1] = m_in.present;
         std::memcpy(rgb, m_in.rgb.data(), sizeof(int) * 3 * static_cast<size_t>(m_w));
         if (!m_mask) return;
         uint8_t* out = m_mask + static_cast<int64_t>(m_first + row) * m_w;
@@ -180,7 +182,7 @@ bool Encode(int depth, Target& t, int firstRow, int rows, const RowSampler& samp
       }
       bool HasTransparentTest() const override { return true; }
       int TransparentIndex(int row, int x, const int* rgb) override {
-        const bool clear = !m_in.present[x] || (m_k.keyOn && NearKey(m_k, rgb));
+        const bool clear = !m_present[row & 1][x] || (m_k.keyOn && NearKey(m_k, rgb));
         if (clear && m_mask && !m_alpha) m_mask[static_cast<int64_t>(m_first + row) * m_w + x] = 0;
         return clear ? kTransparentIndex : -1;
       }
@@ -193,6 +195,7 @@ bool Encode(int depth, Target& t, int firstRow, int rows, const RowSampler& samp
       uint8_t* m_mask;
       int m_w;
       bool m_alpha;
+      std::vector<uint8_t> m_present[2];  // by row parity
     } quantiser(sampler, in, key, firstRow, mask, w, alphaSource);
     return QuantiseToAppPalette(quantiser, w, rows, t.Row(firstRow), t.stride());
   }

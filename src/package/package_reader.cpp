@@ -4,6 +4,8 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
+#include <stdexcept>
 
 #include "base/byte_reader.h"
 
@@ -13,13 +15,26 @@ namespace {
 
 constexpr uint32_t kNoReservedSection = 0xFFFFFFFF;
 
+bool TryResize(std::vector<uint8_t>& v, size_t size) {
+  try {
+    v.resize(size);
+    return true;
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  v.clear();
+  return false;
+}
+
 // Inflates stream into at most limit bytes; out holds what the complete stream gave.
 // A stream that is damaged, cut short or longer than limit fails.
 bool InflateAtMost(std::span<const uint8_t> stream, uint64_t limit, std::vector<uint8_t>& out) {
   out.clear();
   if (stream.size() > std::numeric_limits<uInt>::max() || limit > std::numeric_limits<uInt>::max())
     return false;
-  out.resize(static_cast<size_t>(limit) + 1);  // one spare byte: a stream that goes on fails
+  // One spare byte: a stream that goes on fails. Up to 257 MiB may not be there in a
+  // 32-bit process: that is a failed block, not the end of the process.
+  if (!TryResize(out, static_cast<size_t>(limit) + 1)) return false;
   z_stream z{};
   if (inflateInit(&z) != Z_OK) return false;
   z.next_in = const_cast<Bytef*>(stream.data());
@@ -100,8 +115,10 @@ int ReadPackageHeader(ByteSource& file, PackageHeader& out) {
   const ExecutableLayout layout = InspectExecutable(file);
   const uint64_t size = file.Size();
 
+  // A file that ends before the place of the pointer cannot hold it, whatever its
+  // header says about the directory entries.
   uint32_t pointer = 0;
-  if (!layout.isPe || layout.hasDirectoryEntry) {
+  if (!layout.isPe || layout.hasDirectoryEntry || size < layout.pointerOffset + 4) {
     if (!ReadU32At(file, layout.pointerOffset, pointer)) return kNoCertificatePointer;
   }
   uint64_t trailer = 0;
@@ -252,8 +269,9 @@ bool ReadPackageBlock(ByteSource& file, const PackageHeader& h, PackageBlock blo
   if (block == PackageBlock::Document || length == 0 || length > kMaxBlockBytes + (1u << 20) ||
       offset + length > h.PackageEnd)
     return false;
-  std::vector<uint8_t> stored(static_cast<size_t>(length));
-  if (!ReadExactly(file, offset, stored.data(), stored.size())) return false;
+  std::vector<uint8_t> stored;
+  if (!TryResize(stored, static_cast<size_t>(length)) || !ReadExactly(file, offset, stored.data(), stored.size()))
+    return false;
   return DecodeCompressedBlock(stored, out);
 }
 

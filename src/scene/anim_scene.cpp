@@ -1,5 +1,8 @@
 #include "scene/anim_scene.h"
 
+#include <new>
+#include <stdexcept>
+
 #include "imaging/blit.h"
 #include "imaging/dib.h"
 #include "imaging/imaging_platform.h"
@@ -49,7 +52,15 @@ void CAnimScene::CreateSprites() {
   const CSpriteList& source = m_pDoc->m_SpriteList;
   for (size_t i = 0; i < source.GetCount(); ++i) {
     const uint32_t pause = static_cast<uint32_t>(m_env.motion.Draw());
-    std::unique_ptr<CAnimSprite> copy = MakeSceneCopy(*source.GetAt(i), pause);
+    // A copy duplicates the sprite's picture: without the memory, the sprite is dropped.
+    std::unique_ptr<CAnimSprite> copy;
+    try {
+      copy = MakeSceneCopy(*source.GetAt(i), pause);
+    } catch (const std::bad_alloc&) {
+      continue;
+    } catch (const std::length_error&) {
+      continue;
+    }
     PlaceSprite(*copy, placement, prepare, m_env.motion);
     if (m_env.spriteCreated) m_env.spriteCreated(*copy);
     m_Sprites.Insert(std::move(copy));

@@ -4,6 +4,12 @@
 
 namespace qv {
 
+namespace {
+
+int64_t Area(const Rect32& r) { return r.IsEmpty() ? 0 : int64_t{r.Width()} * r.Height(); }
+
+}  // namespace
+
 bool Overlaps(const Rect32& a, const Rect32& b) {
   return !a.IsEmpty() && !b.IsEmpty() && a.left < b.right && b.left < a.right && a.top < b.bottom &&
          b.top < a.bottom;
@@ -16,9 +22,13 @@ Rect32 Union(const Rect32& a, const Rect32& b) {
                 std::max(a.bottom, b.bottom)};
 }
 
+bool WorthMerging(const Rect32& a, const Rect32& b) {
+  return Overlaps(a, b) && Area(Union(a, b)) <= Area(a) + Area(b);
+}
+
 void CRectList::AddDamaged(const Rect32& rect) {
   if (rect.IsEmpty()) return;
-  if (!m_rects.empty() && Overlaps(m_rects.front(), rect)) {
+  if (!m_rects.empty() && WorthMerging(m_rects.front(), rect)) {
     m_rects.front() = Union(m_rects.front(), rect);
     return;
   }
@@ -29,13 +39,18 @@ void CRectList::MergeDamaged() {
   bool changed = true;
   while (changed) {
     changed = false;
-    for (auto p = m_rects.begin(); p != m_rects.end() && !changed; ++p) {
-      for (auto q = std::next(p); q != m_rects.end(); ++q) {
-        if (Overlaps(*p, *q)) {
-          *p = Union(*p, *q);
-          m_rects.erase(q);
-          changed = true;  // start again from the head
-          break;
+    for (auto p = m_rects.begin(); p != m_rects.end(); ++p) {
+      // p may grow: look at the rest again until it takes nothing more.
+      for (bool grew = true; grew;) {
+        grew = false;
+        for (auto q = std::next(p); q != m_rects.end();) {
+          if (WorthMerging(*p, *q)) {
+            *p = Union(*p, *q);
+            q = m_rects.erase(q);
+            grew = changed = true;
+          } else {
+            ++q;
+          }
         }
       }
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstring>
 
 #include "document/sprite.h"
@@ -63,4 +64,31 @@ TEST(SpriteDrawing, PreparedPhaseIsDrawnWithItsKeyAndClip) {
   copy = sprite;
   EXPECT_EQ(copy.m_Surface.get(), nullptr);
   copy.DrawInto(buffer, Rect32{0, 0, 20, 12});
+}
+
+TEST(SpriteDrawing, FitToScreenScalesByTheAverageRatioAndSurvivesHostilePercentages) {
+  DibHandle block = DibCreate(100, 100, 24);
+  CAnimSprite sprite;
+  sprite.m_Dib.Attach(block);
+  sprite.m_nScaleX = sprite.m_nScaleY = 60;
+  sprite.m_bFitScreen = 1;
+  // Design 1440 x 900: on 1920 x 1080 the sprite is drawn at 76 %, on 1366 x 768 at 54 %.
+  ASSERT_TRUE(sprite.PrepareForScene(1920.0 / 1440, 1080.0 / 900));
+  EXPECT_EQ(sprite.GetWidth(), 76);
+  ASSERT_TRUE(sprite.PrepareForScene(1366.0 / 1440, 768.0 / 900));
+  EXPECT_EQ(sprite.GetWidth(), 54);
+  // Ratios 1.5 and 0.5 average to exactly 1: the stored size stays.
+  ASSERT_TRUE(sprite.PrepareForScene(1.5, 0.5));
+  EXPECT_EQ(sprite.GetWidth(), 60);
+  sprite.m_bFitScreen = 0;
+  ASSERT_TRUE(sprite.PrepareForScene(1920.0 / 1440, 1080.0 / 900));
+  EXPECT_EQ(sprite.GetWidth(), 60);
+  // Percentages whose product leaves the int range give no picture, and no undefined
+  // conversion on the way (the sanitized build checks float-to-int overflow).
+  sprite.m_bFitScreen = 1;
+  for (int hostile : {INT32_MAX, INT32_MIN, 2000000000}) {
+    sprite.m_nScaleX = hostile;
+    EXPECT_FALSE(sprite.PrepareForScene(3.0, 3.0)) << hostile;
+    EXPECT_EQ(sprite.GetWidth(), 0);
+  }
 }

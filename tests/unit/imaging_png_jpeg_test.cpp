@@ -63,12 +63,12 @@ TEST_F(PngTest, PalettePicturesKeepTheirTableUnlessTheyHaveTransparency) {
   EXPECT_EQ(DibGetPixelRgb(eight.get(), 0, 0), (Rgb{9, 9, 9}));
 }
 
-TEST_F(PngTest, OneBitPalettesShowBlackAndWhite) {
+TEST_F(PngTest, OneBitPalettesKeepTheirColours) {
   UniqueDib b(ReadPng(PngFile(3, 1, 1, 3, {{0x40}}, {{"PLTE", {200, 0, 0, 0, 0, 200}}})));
   ASSERT_TRUE(b);
   EXPECT_EQ(HeaderOf(b.get()).biBitCount, 1);
-  EXPECT_EQ(DibGetPixelRgb(b.get(), 0, 0), (Rgb{0, 0, 0}));
-  EXPECT_EQ(DibGetPixelRgb(b.get(), 1, 0), (Rgb{255, 255, 255}));
+  EXPECT_EQ(DibGetPixelRgb(b.get(), 0, 0), (Rgb{200, 0, 0}));
+  EXPECT_EQ(DibGetPixelRgb(b.get(), 1, 0), (Rgb{0, 0, 200}));
 }
 
 TEST_F(PngTest, GreyPicturesGetAnEvenGreyTable) {

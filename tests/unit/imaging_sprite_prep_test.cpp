@@ -121,6 +121,49 @@ TEST(SpritePrep, PhaseListStacksPhaseZeroOnTop) {
   EXPECT_EQ(mask, (SpriteMask{0, 255, 0, 255, 255, 255, 255, 255}));
 }
 
+// Counts the pixels of a prepared 8- or 16-bit block that are the transparent value,
+// by rows from the top.
+static std::vector<int> ClearPerRow(DibHandle block) {
+  std::vector<int> counts;
+  const uint32_t clear = [&] {
+    DibLock l(block);
+    DibView v;
+    return ParseDib(l.data(), l.size(), &v) && v.bitCount == 8 ? 255u : uint32_t{kMarker16};
+  }();
+  for (int y = 0; y < Height(block); ++y) {
+    int n = 0;
+    for (int x = 0; x < Width(block); ++x) n += At(block, x, y) == clear;
+    counts.push_back(n);
+  }
+  return counts;
+}
+
+TEST(SpritePrep, PhaseListsWithAShorterLaterPhaseKeepAllItsRows) {
+  // Phase 0 is 4 x 4; phase 1 is 3 x 2 at the start of its 4 x 4 cell in storage order
+  // (its bottom rows). Every pixel inside a phase picture is visible, everything outside
+  // it transparent, at 8 bits (where the quantiser reads a row ahead) as at 16.
+  CDIB big, small;
+  big.Attach(Make(4, 4, 24, [](int x, int y, uint8_t* p) { p[1] = static_cast<uint8_t>(60 + 40 * x + 10 * y); }));
+  small.Attach(Make(3, 2, 24, [](int x, int y, uint8_t* p) { p[0] = static_cast<uint8_t>(100 + 50 * x + 20 * y); }));
+  const std::vector<int> expected{0, 0, 0, 0, 4, 4, 1, 1};  // top: phase 0, then phase 1
+  for (int depth : {8, 16}) {
+    int total = 0;
+    UniqueDib out(depth == 8 ? PreparePhases8({&big, &small}, SpriteKey{}, &total, 100, 100, nullptr)
+                             : PreparePhases16({&big, &small}, SpriteKey{}, &total, 100, 100, nullptr));
+    ASSERT_TRUE(out) << depth;
+    EXPECT_EQ(total, 8);
+    EXPECT_EQ(ClearPerRow(out.get()), expected) << "depth " << depth;
+  }
+  // With a key, the keyed pixel is the only extra hole.
+  small.Attach(Make(3, 2, 24, [](int x, int y, uint8_t* p) {
+    if (x == 1 && y == 1) p[0] = 255, p[1] = 0, p[2] = 255;
+    else p[1] = 200;
+  }));
+  UniqueDib keyed(PreparePhases8({&big, &small}, kMagentaKey, nullptr, 100, 100, nullptr));
+  ASSERT_TRUE(keyed);
+  EXPECT_EQ(ClearPerRow(keyed.get()), (std::vector<int>{0, 0, 0, 0, 4, 4, 1, 2}));
+}
+
 TEST(SpritePrep, EightBitsUseTheApplicationPaletteAndReserve255) {
   UniqueDib pic(Make(3, 1, 24, [](int x, int, uint8_t* p) {
     if (x == 0) p[0] = p[1] = p[2] = 255;     // white

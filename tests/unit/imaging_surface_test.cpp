@@ -107,9 +107,16 @@ TEST(Surface, BlitClipsToBothSurfaces) {
   EXPECT_EQ(dst.GetPixelValue(0, 4), 0u);
   // Entirely outside, or mismatched depths: nothing happens.
   src.Blit(&dst, 100, 100, 4, 4, 0, 0, -1, 100, nullptr, false, 0);
+  int after = 0;
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x) after += dst.GetPixelValue(x, y) == 0x11111111u;
+  EXPECT_EQ(after, 2);
   CDibKSV other(16);
   ASSERT_TRUE(other.Create(6, 6));
+  Fill(other, 0);
   src.Blit(&other, 0, 0, 4, 4, 0, 0, -1, 100, nullptr, false, 0);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 6; ++x) EXPECT_EQ(other.GetPixelValue(x, y), 0u) << x << "," << y;
 }
 
 TEST(Surface, BlitMaskRowsFollowTheSourceRectangle) {

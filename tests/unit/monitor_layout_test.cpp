@@ -80,4 +80,10 @@ TEST(MonitorLayout, CentreMustLieTenPixelsInside) {
   // Negative centres truncate toward zero: (-3 + 0) / 2 is -1, outside [10, 90).
   const std::vector<Rect32> c{{-3, -3, 0, 0}, desktop};
   EXPECT_EQ(ArrangeMonitors(c, desktop).rects[0], desktop);
+  // On a desktop with a negative origin the halves differ: (-181 + 0) / 2 truncates to
+  // -90, just inside [-90, 90); flooring would give -91, outside. -183 gives -91 either way.
+  const Rect32 wide{-100, -100, 100, 100};
+  const Rect32 half{-181, 0, 0, 10}, beyond{-183, 0, 0, 10};
+  EXPECT_EQ(ArrangeMonitors(std::vector<Rect32>{half, wide}, wide).rects[0], half);
+  EXPECT_EQ(ArrangeMonitors(std::vector<Rect32>{beyond, wide}, wide).rects[0], wide);
 }

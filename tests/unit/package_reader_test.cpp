@@ -107,6 +107,14 @@ TEST(PackageReader, ErrorCodesForEveryBrokenLayer) {
   PackageHeader h;
   // Not an executable and too short for the pointer at 456.
   EXPECT_EQ(Read(std::vector<uint8_t>(100, 0), h), kNoCertificatePointer);
+  // An executable cut off before data directory 4 (400 bytes: the header stops short).
+  auto cut = MakeExecutable(false);
+  cut.resize(400);
+  ASSERT_LT(cut.size(), CertificateEntryOffset(false) + 4);
+  EXPECT_EQ(Read(cut, h), kNoCertificatePointer);
+  cut = MakeExecutable(true);
+  cut.resize(CertificateEntryOffset(true) + 3);
+  EXPECT_EQ(Read(cut, h), kNoCertificatePointer);
   // Pointer at 456 past the end of the file.
   std::vector<uint8_t> odd(600, 0);
   PutU32At(odd, 456, 0x7FFFFFFF);
