@@ -80,20 +80,43 @@ bool IsValidUtf8(std::string_view bytes) {
   return true;
 }
 
+// ASCII runs are copied as they are (every ANSI code page keeps them); other characters
+// go through the converter one at a time, and the single-byte results of the first
+// 2048 code points are remembered, so a text full of accented letters costs few calls.
 std::string FromUtf8(std::string_view bytes) {
-  Utf16Buffer out(bytes.size());
+  std::string out;
+  out.reserve(bytes.size());
+  std::vector<int16_t> known(0x800, -1);
   uint32_t u;
-  for (size_t i = 0; i < bytes.size();) {
+  size_t i = 0;
+  while (i < bytes.size()) {
+    size_t j = i;
+    while (j < bytes.size() && static_cast<uint8_t>(bytes[j]) < 0x80 && bytes[j] != '\0') ++j;
+    out.append(bytes.data() + i, j - i);
+    i = j;
+    if (i >= bytes.size()) break;
+    if (bytes[i] == '\0') {
+      ++i;
+      continue;
+    }
     const size_t n = Utf8Sequence(bytes, i, u);
     if (n == 0) {
-      out.Put(0xFFFD);  // one replacement per undecodable byte
-      ++i;
+      u = 0xFFFD;  // one replacement per undecodable byte
+      i += 1;
     } else {
-      out.Put(u);
       i += n;
     }
+    if (u < known.size() && known[u] >= 0) {
+      out.push_back(static_cast<char>(known[u]));
+      continue;
+    }
+    Utf16Buffer one(2);
+    one.Put(u);
+    const std::string ansi = one.ToAnsi();
+    if (u < known.size() && ansi.size() == 1) known[u] = static_cast<uint8_t>(ansi[0]);
+    out += ansi;
   }
-  return out.ToAnsi();
+  return out;
 }
 
 std::string FromUtf16(std::string_view bytes, bool bigEndian) {

@@ -9,7 +9,8 @@ namespace qv {
 namespace {
 
 constexpr size_t kMaxChunkLine = 1024;
-constexpr char kUserAgent[] = "QuorvexPKSV/1.0";
+// The Internet client library sends "QuorvexPKSV/1.0"; this route says which it is.
+constexpr char kUserAgent[] = "QuorvexPKSV/1.0 (socket)";
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 

@@ -1,5 +1,6 @@
 #include "feed/rss.h"
 
+#include <array>
 #include <cstdint>
 
 #include "document/ansi_text.h"
@@ -63,11 +64,13 @@ std::string DecodeCharacterReferences(std::string_view text) {
   out.reserve(text.size());
   size_t i = 0;
   while (i < text.size()) {
-    const char c = text[i++];
-    if (c != '&') {
-      out.push_back(c);
-      continue;
+    const size_t amp = text.find('&', i);
+    if (amp == std::string_view::npos) {
+      out.append(text.substr(i));
+      break;
     }
+    out.append(text.substr(i, amp - i));
+    i = amp + 1;
     char written = '&';
     for (size_t k = 0; k < 5; ++k) {
       if (text.substr(i, kNames[k].size()) == kNames[k]) {
@@ -101,6 +104,7 @@ std::string_view ExtractElement(std::string_view text, std::string_view name, si
   close.reserve(name.size() + 3);
   close.append("</").append(name).append(">");
   const size_t start = text.find(open);
+  if (start == std::string_view::npos && !end) return {};
   const size_t stop = text.find(close);
   if (end) *end = stop == std::string_view::npos ? std::string_view::npos : stop + close.size();
   if (start == std::string_view::npos || stop == std::string_view::npos) return {};
@@ -114,6 +118,17 @@ std::string CleanMarkup(std::string_view text) {
   out.reserve(text.size());
   size_t i = 0;
   while (i < text.size()) {
+    // Copy the run up to the next character that needs a look.
+    static constexpr auto kLook = [] {
+      std::array<bool, 256> look{};
+      look['\r'] = look['\n'] = look['<'] = look[']'] = true;
+      return look;
+    }();
+    size_t j = i;
+    while (j < text.size() && !kLook[static_cast<uint8_t>(text[j])]) ++j;
+    out.append(text.substr(i, j - i));
+    i = j;
+    if (i >= text.size()) break;
     const char c = text[i];
     if (c == '\r' || c == '\n') {
       ++i;
