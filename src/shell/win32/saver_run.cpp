@@ -10,12 +10,14 @@
 #include <ctime>
 
 #include "document/win32/load_document.h"
+#include "feed/win32/feed_thread.h"
 #include "imaging/cdib.h"
 #include "imaging/jpeg_reader.h"
 #include "imaging/palette.h"
 #include "imaging/win32/imaging_win32.h"
 #include "scene/win32/anim_wnd.h"
 #include "shell/shell_messages.h"
+#include "shell/win32/feed_hand_over.h"
 #include "shell/win32/saver_shell.h"
 
 namespace qv {
@@ -72,8 +74,8 @@ bool LaunchBrowser(const std::string& address) {
 // F2 with a feed shown: the current item's link (or guid) in the browser. The result
 // says whether the key goes on to close the saver behind the browser.
 bool OpenFeedLink(HWND hwnd) {
-  std::string address;  // the item's link, or its guid when the link is empty
-  if (address.empty()) return false;  // no channel items in this build: nothing to open
+  const std::string address = CurrentFeedItemAddress();
+  if (address.empty()) return false;
   if (LaunchBrowser(address)) return true;
   MessageBoxA(hwnd, "Unspecified error when trying to open Internet browser.", nullptr,
               MB_OK | MB_ICONSTOP);
@@ -130,9 +132,9 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     Scene.Start(&RunDocument, Run.sceneRect.Width(), Run.sceneRect.Height());
   }
 
-  Run.feed = FeedNavigation{};
+  FeedNav() = FeedNavigation{};
   if (!Run.preview) {
-    Run.feedRecord.m_nDelivered.store(0, std::memory_order_relaxed);
+    StartFeedIfWanted();
     const Rect32& r = Run.sceneRect;
     MoveWindow(hwnd, r.left, r.top, r.Width(), r.Height(), FALSE);
     for (int i = 1; i < MonitorRects.count; ++i) {
@@ -197,13 +199,13 @@ void OnDestroy() {
   Scene.Detach();
   Scene.Destroy();
   DeleteExtractedFiles();
+  ReleaseFeedLibraries();
   Run.quitPosted = true;
   PostQuitMessage(0);
 }
 
 LRESULT OnKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam) {
-  const int32_t itemCount = 0;  // items of the handed-over feed channel
-  switch (HandleFeedKey(static_cast<uint32_t>(wParam), Run.feed, itemCount)) {
+  switch (HandleFeedKey(static_cast<uint32_t>(wParam), FeedNav(), FeedItemCountShown())) {
     case FeedKeyOutcome::Consumed:
       return 0;
     case FeedKeyOutcome::OpenLink:
@@ -253,13 +255,7 @@ void RunTick(HWND hwnd) {
     ShowMediaWindow(SW_SHOW);
   }
   if (a.onFrame) Scene.OnFrame();
-  if (a.feedDue) {
-    int expected = 1;
-    if (Run.feedRecord.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire)) {
-      Run.feed = FeedNavigation{};
-      Run.feed.currentItem = 0;
-    }
-  }
+  if (a.feedDue) HandOverFeed();
   if (a.becameActive) {
     ShowMediaWindow(SW_SHOW);
     SetCursor(nullptr);
