@@ -26,6 +26,15 @@ W, H = h.SCREEN
 # The saver's memory may not grow past this while hostile servers send (the feed cap is
 # 8 MiB; decoding holds a few copies of it).
 MEMORY_BOUND_MB = 400
+AUTODIAL_KEY = r"HKCU\Software\Microsoft\RAS Autodial\Control"
+
+
+def autodial_value():
+    """LoginSessionDisable as a number, or None."""
+    out = h.reg_query(AUTODIAL_KEY, "LoginSessionDisable")
+    if out is None:
+        return None
+    return int(str(out).strip().split()[-1], 0) if not isinstance(out, int) else out
 
 
 def manifest(feeds):
@@ -243,12 +252,24 @@ class Feed(unittest.TestCase):
         self.assertLess(stats["median_ms"], 25)
 
     def test_never_answering_server_does_not_delay_exit(self):
+        # Autodial is configured (allowed): it is switched off while the fetch runs.
+        h.reg_add(AUTODIAL_KEY, "LoginSessionDisable", "0", kind="REG_DWORD")
+        self.addCleanup(h.reg_delete, AUTODIAL_KEY)
         h.reg_add(SETTINGS_KEY, "RssAddresses", self.server.url("never"))
         saver, log, times = self.start("silent")
         h.wait_for(lambda: any(p == "/never" for p, _, _, _ in self.server.log), timeout=20, what="the request")
         self.assertTrue(saver.stays_running(2.0))
+        self.assertEqual(autodial_value(), 1, "autodial not switched off during the fetch")
         _, closing = self.close(saver, times)
         self.assertEqual(boxes(read_log(log)), [])
+
+    def test_autodial_restored_after_the_fetch(self):
+        h.reg_add(AUTODIAL_KEY, "LoginSessionDisable", "0", kind="REG_DWORD")
+        self.addCleanup(h.reg_delete, AUTODIAL_KEY)
+        saver, log, times = self.start("autodial")
+        self.wait_for_box(log, 0)
+        self.close(saver, times)
+        self.assertEqual(autodial_value(), 0)
 
 
 if __name__ == "__main__":
