@@ -4,20 +4,12 @@
 #include <vector>
 
 #include "document/ansi_text.h"
+#include "feed/ascii_text.h"
 #include "package/cp1252.h"
 
 namespace qv {
 
 namespace {
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
 
 class Utf16Buffer {
  public:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "feed/ascii_text.h"
 #include "feed/feed_address.h"
 
 namespace qv {
@@ -11,15 +12,6 @@ namespace {
 constexpr size_t kMaxChunkLine = 1024;
 // The Internet client library sends "QuorvexPKSV/1.0"; this route says which it is.
 constexpr char kUserAgent[] = "QuorvexPKSV/1.0 (socket)";
-
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-  return true;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);

@@ -4,18 +4,14 @@
 #include <cstdint>
 
 #include "document/ansi_text.h"
+#include "feed/ascii_text.h"
 
 namespace qv {
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool StartsWithNoCase(std::string_view text, size_t at, std::string_view prefix) {
-  if (text.size() - at < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i)
-    if (LowerAscii(text[at + i]) != LowerAscii(prefix[i])) return false;
-  return true;
+bool StartsWithNoCaseAt(std::string_view text, size_t at, std::string_view prefix) {
+  return StartsWithNoCase(text.substr(at), prefix);
 }
 
 // The digits of a numeric reference: hexadecimal after an 'x', else decimal; reading
@@ -134,7 +130,7 @@ std::string CleanMarkup(std::string_view text) {
       ++i;
       continue;
     }
-    if (c == '<' && StartsWithNoCase(text, i, "<![CDATA[")) {
+    if (c == '<' && StartsWithNoCaseAt(text, i, "<![CDATA[")) {
       i += 9;
       continue;
     }
