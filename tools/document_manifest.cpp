@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "document_fields.h"
+#include "document/document_fields.h"
 #include "package/cp1252.h"
 #include "tool_paths.h"
 

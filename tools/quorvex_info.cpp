@@ -14,10 +14,11 @@
 #include <string>
 
 #include "document/screen_saver_doc.h"
-#include "document_fields.h"
-#include "package/byte_source.h"
+#include "document/document_fields.h"
+#include "base/byte_source.h"
 #include "package/cp1252.h"
 #include "package/package_reader.h"
+#include "settings/language.h"
 
 using namespace qv;
 
@@ -143,9 +144,8 @@ int main(int argc, char** argv) {
   CScreenSaverDoc doc;
   PackageArchiveSource source(file, BlockOffset(h, PackageBlock::Document),
                               BlockLength(h, PackageBlock::Document));
-  DocVersion = 0;  // stays 0 when the archive ends before its signature
-  const DocumentLoadError docError = ReadDocument(doc, source, nullptr);
-  const int version = DocVersion;
+  int version = 0;  // stays 0 when the archive ends before its signature
+  const DocumentLoadError docError = ReadDocument(doc, source, nullptr, ArchiveReader::kBufferSize, &version);
   if (json) PrintJson(h, tools::DocumentJson(doc, version), docError);
   else PrintText(h, doc, version, docError);
   if (docError != DocumentLoadError::None) {

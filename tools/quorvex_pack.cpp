@@ -17,7 +17,7 @@
 
 #include "document/screen_saver_doc.h"
 #include "document_manifest.h"
-#include "package/byte_source.h"
+#include "base/byte_source.h"
 #include "package/cp1252.h"
 #include "package/package_reader.h"
 #include "package/package_writer.h"

@@ -30,7 +30,7 @@
 #include "imaging/jpeg_reader.h"
 #include "imaging/picture_source.h"
 #include "imaging/png_reader.h"
-#include "package/byte_source.h"
+#include "base/byte_source.h"
 #include "package/package_reader.h"
 #include "scene/anim_scene.h"
 #include "document_manifest.h"
@@ -93,7 +93,7 @@ void TraceTick(FILE* trace, int tick, CSpriteList& sprites) {
   std::fprintf(trace, "{\"tick\": %d, \"sprites\": [", tick);
   for (size_t i = 0; i < sprites.GetCount(); ++i) {
     const CSprite* s = sprites.GetAt(i);
-    const SpriteRect r = s->GetRect();
+    const Rect32 r = s->GetRect();
     const auto* phased = dynamic_cast<const CPhasedSprite*>(s);
     std::fprintf(trace, "%s[%d, %d, %d, %d, %d]", i ? ", " : "", r.left, r.top, r.right, r.bottom,
                  phased ? phased->m_nPhase : 0);

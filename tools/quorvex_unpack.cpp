@@ -17,13 +17,13 @@
 #include <cctype>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "document/screen_saver_doc.h"
-#include "document_fields.h"
-#include "package/byte_reader.h"
-#include "package/byte_source.h"
+#include "document/document_fields.h"
+#include "base/byte_source.h"
 #include "package/cp1252.h"
 #include "package/package_reader.h"
 #include "tool_paths.h"
@@ -40,37 +40,6 @@ struct Failure {
 std::string U8(const fs::path& p) {
   const auto s = p.u8string();
   return std::string(s.begin(), s.end());
-}
-
-// The header's texts as stored: the reader cuts the rights line at its bar and splits
-// the web address, and a rebuild needs them whole.
-struct StoredTexts {
-  std::string ScrName, CompanyName, RightsLine, WebAddress, Description;
-  bool reservedSection = false;
-};
-
-bool ReadStoredTexts(std::span<const uint8_t> file, const PackageHeader& h, StoredTexts& out) {
-  if (h.HeaderBlockLength < 8 || uint64_t{h.PackageStart} + h.HeaderBlockLength > file.size()) return false;
-  const auto block = file.subspan(h.PackageStart + 4, h.HeaderBlockLength - 4);
-  ByteReader r(block);
-  const uint32_t size = r.U32();
-  std::vector<uint8_t> header;
-  if (!InflateExactly(block.subspan(4), size, kMaxHeaderBytes, header)) return false;
-  ByteReader f(header);
-  f.U32();
-  out.ScrName = f.LengthPrefixedString();
-  const uint32_t a = f.U32(), b = f.U32();
-  if (a != 0xFFFFFFFF && b != 0xFFFFFFFF) {
-    out.reservedSection = true;
-    f.U16();
-    f.U16();
-    for (int i = 0; i < 4; ++i) f.LengthPrefixedString();
-  }
-  out.CompanyName = f.LengthPrefixedString();
-  out.RightsLine = f.LengthPrefixedString();
-  out.WebAddress = f.LengthPrefixedString();
-  out.Description = f.LengthPrefixedString();
-  return f.ok();
 }
 
 // A stored name as a plain file name: the part after the last folder separator, without
@@ -188,34 +157,27 @@ int main(int argc, char** argv) {
       return 2;
     }
     std::vector<std::string> notes;
-    StoredTexts texts;
-    if (!ReadStoredTexts(*saver, h, texts)) {
-      texts = StoredTexts{h.ScrName, h.CompanyName, h.RightsLine, h.WebAddress, h.Description, false};
-      notes.push_back("the header's texts were taken as the runtime shows them");
-    }
-    if (texts.reservedSection) notes.push_back("the header's reserved section is not kept");
+    if (h.HasReservedSection) notes.push_back("the header's reserved section is not kept");
 
     FilePlan plan;
     plan.Reserve("manifest.toml");
     std::string manifest = "# Unpacked from " + U8(saverPath.filename()) + " by quorvex-unpack.\n";
-    manifest += Key("ScrName", tools::TomlText(texts.ScrName));
-    manifest += Key("CompanyName", tools::TomlText(texts.CompanyName));
-    manifest += Key("RightsLine", tools::TomlText(texts.RightsLine));
+    // The texts as stored (the reader's raw fields; the description is still raw).
+    manifest += Key("ScrName", tools::TomlText(h.ScrName));
+    manifest += Key("CompanyName", tools::TomlText(h.CompanyName));
+    manifest += Key("RightsLine", tools::TomlText(h.StoredRightsLine));
     // The stored web address, split into the address and the feed list when quorvex-pack
-    // composes it back the same way.
-    const size_t bar = texts.WebAddress.find('|');
-    std::string feeds = bar == std::string::npos ? "" : texts.WebAddress.substr(bar + 1);
-    const bool editable = feeds.empty() || feeds[0] != '*';
-    if (!editable) feeds.erase(0, 1);
-    // quorvex-pack refuses a list that still begins with "*"; such an address stays whole.
-    if (bar != std::string::npos && (feeds.empty() || feeds[0] != '*')) {
-      manifest += Key("WebAddress", tools::TomlText(texts.WebAddress.substr(0, bar)));
-      manifest += Key("FeedAddresses", tools::TomlText(feeds));
-      manifest += Key("FeedListEditable", editable ? "true" : "false");
+    // composes it back the same way. quorvex-pack refuses a list that still begins with
+    // "*"; such an address stays whole.
+    const std::optional<std::string>& feeds = h.FeedAddresses;
+    if (feeds && (feeds->empty() || (*feeds)[0] != '*')) {
+      manifest += Key("WebAddress", tools::TomlText(h.WebAddress));
+      manifest += Key("FeedAddresses", tools::TomlText(*feeds));
+      manifest += Key("FeedListEditable", h.FeedListEditable ? "true" : "false");
     } else {
-      manifest += Key("WebAddress", tools::TomlText(texts.WebAddress));
+      manifest += Key("WebAddress", tools::TomlText(h.StoredWebAddress));
     }
-    manifest += Key("Description", tools::TomlText(texts.Description));
+    manifest += Key("Description", tools::TomlText(h.Description));
     manifest += Key("NoSplash", h.NoSplash);
     manifest += Key("SplashSeconds", h.SplashSeconds);
     manifest += Key("FixedPreview", h.FixedPreview);
@@ -256,15 +218,14 @@ int main(int argc, char** argv) {
                                        saver->begin() + static_cast<std::ptrdiff_t>(docOffset + docLength));
     CScreenSaverDoc doc;
     MemoryArchiveSource source(archive);
-    DocVersion = 0;
-    const DocumentLoadError error = ReadDocument(doc, source, nullptr);
+    int version = 0;
+    const DocumentLoadError error = ReadDocument(doc, source, nullptr, ArchiveReader::kBufferSize, &version);
     std::string documentTable;
     if (error != DocumentLoadError::None) {
       notes.push_back(std::string("the document does not read (") + DocumentLoadMessage(error) +
                       "): kept as the prebuilt archive document.qvd");
       manifest += Key("Document", tools::TomlText(plan.Add("document.qvd", archive, "document.qvd")));
     } else {
-      const int version = DocVersion;
       if (WriteDocument(doc, version) != archive)
         notes.push_back("the document is written anew by quorvex-pack: the same document, other bytes");
       documentTable = tools::DocumentToml(doc, version, [&plan](const MediaSlot& slot) {

@@ -15,13 +15,6 @@ size_t MemoryArchiveSource::Read(uint8_t* dst, size_t n) {
   return n;
 }
 
-bool CRuntimeClass::IsDerivedFrom(const CRuntimeClass* base) const {
-  for (const CRuntimeClass* c = this; c; c = c->m_pBaseClass) {
-    if (c == base) return true;
-  }
-  return false;
-}
-
 ArchiveReader::ArchiveReader(ArchiveSource& source, std::vector<const CRuntimeClass*> classes,
                              DocumentServices* services, size_t bufferSize)
     : m_source(source),

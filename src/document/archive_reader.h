@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/object.h"
 #include "document/document_types.h"
 
 namespace qv {
@@ -42,29 +43,6 @@ enum class ArchiveFailureKind {
 
 struct ArchiveFailure {
   ArchiveFailureKind kind;
-};
-
-class ArchiveReader;
-class ArchiveWriter;
-class CObject;
-
-// What the archive knows of a serializable class.
-struct CRuntimeClass {
-  const char* m_lpszClassName;
-  uint16_t m_wSchema;
-  const CRuntimeClass* m_pBaseClass;
-  std::unique_ptr<CObject> (*m_pfnCreateObject)();
-
-  bool IsDerivedFrom(const CRuntimeClass* base) const;
-};
-
-// Base of the objects an archive holds.
-class CObject {
- public:
-  virtual ~CObject() = default;
-  virtual const CRuntimeClass* GetRuntimeClass() const = 0;
-  virtual void Serialize(ArchiveReader& ar) = 0;
-  virtual void Store(ArchiveWriter& ar) const = 0;
 };
 
 class ArchiveReader {
@@ -104,6 +82,10 @@ class ArchiveReader {
 
   uint64_t Remaining() const { return (m_end - m_pos) + m_source.Remaining(); }
   DocumentServices* Services() const { return m_services; }
+  // The version the records are read in: the current one until the document's signature
+  // says otherwise.
+  int Version() const { return m_version; }
+  void SetVersion(int version) { m_version = version; }
   void SetSlotLimit(uint64_t bytes) { m_slotLimit = bytes; }
 
   [[noreturn]] static void Fail(ArchiveFailureKind kind = ArchiveFailureKind::Format);
@@ -126,6 +108,7 @@ class ArchiveReader {
   std::vector<LoadEntry> m_loadTable;
   int m_depth = 0;
   uint64_t m_slotLimit = kDefaultSlotLimit;
+  int m_version = kCurrentDocVersion;
 };
 
 }  // namespace qv

@@ -13,7 +13,7 @@ namespace qv {
 
 class ArchiveWriter {
  public:
-  // version: the DocVersion the records are written for.
+  // version: the archive version the records are written for.
   explicit ArchiveWriter(int version) : m_version(version) {}
 
   int Version() const { return m_version; }

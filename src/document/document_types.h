@@ -27,10 +27,9 @@ struct MediaSlot {
   bool operator==(const MediaSlot&) const = default;
 };
 
-// Version of the archive being read or written (410 for the current format); the sprite
-// records decide by it which fields are present. Set from the signature at each load.
-extern int DocVersion;
-
+// Version of the current archive format. The archive being read or written carries its
+// own version (ArchiveReader::Version, ArchiveWriter::Version); the sprite records decide
+// by it which fields are present.
 inline constexpr int kCurrentDocVersion = 410;
 
 // A decoded picture: the imaging layer's CDIB, plus the byte-block constructor and copy
@@ -66,5 +65,13 @@ class DocumentServices {
 
 // Removes leading and trailing white space.
 std::string TrimName(const std::string& name);
+
+// True when a media name is kept as an address rather than checked as a file.
+bool IsMediaUrl(const std::string& name);
+
+// The rule for a record's external file: its name is trimmed, and a file that does not
+// exist is emptied; true when that happened (the caller counts it when it counts).
+// Embedded slots are left alone, and so are addresses when keepAddresses is set.
+bool DropMissingExternal(MediaSlot& slot, DocumentServices& services, bool keepAddresses = false);
 
 }  // namespace qv

@@ -11,24 +11,6 @@ namespace {
 // with empty texts and slots.
 constexpr uint32_t kMinSpriteBytes = 2 + 2 + 7 * 4 + 5 * 2 + 2 * 2 + 1 + 4 + 2 + 4 + 2 + 3 * 5 + 2;
 
-bool StartsWithNoCase(const std::string& s, const char* prefix) {
-  size_t i = 0;
-  for (; prefix[i]; ++i) {
-    if (i >= s.size()) return false;
-    if (std::tolower(static_cast<unsigned char>(s[i])) != prefix[i]) return false;
-  }
-  return true;
-}
-
-// An external file that does not exist is emptied; true when that happened.
-bool DropMissingExternal(MediaSlot& slot, DocumentServices& services) {
-  if (slot.IsEmbedded()) return false;
-  slot.name = TrimName(slot.name);
-  if (slot.name.empty() || services.FileExists(slot.name)) return false;
-  slot.name.clear();
-  return true;
-}
-
 }  // namespace
 
 std::vector<const CRuntimeClass*> DocumentClasses() {
@@ -43,11 +25,6 @@ int ParseDocVersion(const uint8_t signature[9]) {
     version = version * 10 + (signature[i] - '0');
   }
   return version;
-}
-
-bool IsMediaUrl(const std::string& name) {
-  return StartsWithNoCase(name, "https:/") || StartsWithNoCase(name, "ftp://") ||
-         StartsWithNoCase(name, "ftp.") || StartsWithNoCase(name, "www.");
 }
 
 void CScreenSaverDoc::DeleteContents() {
@@ -70,7 +47,7 @@ void CScreenSaverDoc::Serialize(ArchiveReader& ar) {
 
   uint8_t signature[9];
   ar.ReadRaw(signature, sizeof signature);
-  DocVersion = ParseDocVersion(signature);
+  ar.SetVersion(ParseDocVersion(signature));
 
   m_wHeaderWord = ar.ReadWord();
   m_strSourceFolder = ar.ReadString();
@@ -101,7 +78,8 @@ void CScreenSaverDoc::Serialize(ArchiveReader& ar) {
 
   ar.ReadSlot(m_BackgroundPicture);
   if (services && m_BackgroundPicture.IsEmbedded()) {
-    // PICTURE DECODE: a temporary file (replacing form) decoded by CDIB::LoadFile.
+    // The services decode the embedded bytes (the saver through a temporary file of the
+    // replacing form).
     std::unique_ptr<DecodedPicture> picture = services->DecodePictureBytes(
         m_BackgroundPicture.bytes, m_BackgroundPicture.name, TempFileForm::Replacing);
     if (picture && !picture->IsEmpty()) {
@@ -123,14 +101,7 @@ void CScreenSaverDoc::Serialize(ArchiveReader& ar) {
   m_wIgnored[0] = ar.ReadWord();
   ar.ReadSlotBytes(m_MediaFile);
   if (services) {
-    if (!m_MediaFile.IsEmbedded()) {
-      m_MediaFile.name = TrimName(m_MediaFile.name);
-      if (!m_MediaFile.name.empty() && !IsMediaUrl(m_MediaFile.name) &&
-          !services->FileExists(m_MediaFile.name)) {
-        ++m_nMissingFiles;
-        m_MediaFile.name.clear();
-      }
-    }
+    if (DropMissingExternal(m_MediaFile, *services, /*keepAddresses=*/true)) ++m_nMissingFiles;
     if (!services->MediaFilesSupported()) m_MediaFile.name.clear();
   }
 
@@ -139,7 +110,7 @@ void CScreenSaverDoc::Serialize(ArchiveReader& ar) {
   ar.ReadSlot(m_Sound);
   if (services && DropMissingExternal(m_Sound, *services)) ++m_nMissingFiles;
 
-  if (DocVersion >= 400) {
+  if (ar.Version() >= 400) {
     m_bExtraPicture = ar.ReadWord();
     m_wExtraA = ar.ReadWord();
     m_wExtraB = ar.ReadWord();
@@ -179,12 +150,20 @@ const char* DocumentLoadMessage(DocumentLoadError error) {
 }
 
 DocumentLoadError ReadDocument(CScreenSaverDoc& doc, ArchiveSource& source,
-                               DocumentServices* services, size_t bufferSize) {
+                               DocumentServices* services, size_t bufferSize, int* version) {
   doc.DeleteContents();
   DocumentLoadError error = DocumentLoadError::None;
+  if (version) *version = 0;
   try {
     ArchiveReader ar(source, DocumentClasses(), services, bufferSize);
-    doc.Serialize(ar);
+    ar.SetVersion(0);  // until the signature is read
+    try {
+      doc.Serialize(ar);
+    } catch (...) {
+      if (version) *version = ar.Version();
+      throw;
+    }
+    if (version) *version = ar.Version();
   } catch (const ArchiveFailure& failure) {
     error = failure.kind == ArchiveFailureKind::Format ? DocumentLoadError::UnexpectedFormat
                                                        : DocumentLoadError::FailedToOpen;

@@ -84,9 +84,6 @@ std::vector<const CRuntimeClass*> DocumentClasses();
 // Version from a signature's characters 6 to 9; 0 unless all four are digits.
 int ParseDocVersion(const uint8_t signature[9]);
 
-// True when a media name is kept as an address rather than checked as a file.
-bool IsMediaUrl(const std::string& name);
-
 enum class DocumentLoadError {
   None,
   UnexpectedFormat,  // "Unexpected file format."
@@ -99,10 +96,12 @@ const char* DocumentLoadMessage(DocumentLoadError error);
 // Empties the document, reads it from the source through a buffered reader and
 // resolves its media through services (none: read only, nothing resolved or dropped).
 // On failure the document is emptied again; the fields read before the failure keep
-// their values.
+// their values. version (optional) receives the archive's version from its signature,
+// 0 when the archive ends before it.
 DocumentLoadError ReadDocument(CScreenSaverDoc& doc, ArchiveSource& source,
                                DocumentServices* services,
-                               size_t bufferSize = ArchiveReader::kBufferSize);
+                               size_t bufferSize = ArchiveReader::kBufferSize,
+                               int* version = nullptr);
 
 // The archive of a document in the form of the given version (349..410 in the field).
 std::vector<uint8_t> WriteDocument(const CScreenSaverDoc& doc, int version = kCurrentDocVersion);

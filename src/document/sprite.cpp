@@ -15,16 +15,6 @@ std::unique_ptr<CObject> Create() {
   return std::make_unique<T>();
 }
 
-// A missing external sound is emptied and counted; embedded ones stay as they are.
-void CheckExternalSound(MediaSlot& slot, int32_t& missing, DocumentServices* services) {
-  if (!services || slot.IsEmbedded()) return;
-  slot.name = TrimName(slot.name);
-  if (!slot.name.empty() && !services->FileExists(slot.name)) {
-    ++missing;
-    slot.name.clear();
-  }
-}
-
 int32_t ToStoredSpeed(double v) {
   if (!(v > std::numeric_limits<int32_t>::min())) return std::numeric_limits<int32_t>::min();
   if (!(v < std::numeric_limits<int32_t>::max())) return std::numeric_limits<int32_t>::max();
@@ -51,21 +41,21 @@ void CSprite::Serialize(ArchiveReader& ar) {
   for (int32_t* field : {&m_nKeyRed, &m_nKeyGreen, &m_nKeyBlue, &m_nKeyTolerance, &m_bTransparent}) {
     *field = ar.ReadWord();
   }
-  if (DocVersion >= 350) {
+  if (ar.Version() >= 350) {
     m_nOpacity = ar.ReadWord();
     m_nSpareWord = ar.ReadWord();
   } else {
     m_nOpacity = 100;
     m_nSpareWord = 0;
   }
-  if (DocVersion >= 360) {
+  if (ar.Version() >= 360) {
     m_bFitScreen = ar.ReadWord();
     m_bSolidBack = ar.ReadWord();
     m_crSolidBack = ar.ReadDword();
   } else {
     m_bFitScreen = 0;
   }
-  m_bRandomStart = DocVersion >= 361 ? ar.ReadWord() : 0;
+  m_bRandomStart = ar.Version() >= 361 ? ar.ReadWord() : 0;
   m_nSpare1 = ar.ReadWord();
   m_nSpare2 = ar.ReadWord();
   m_Picture.name = ar.ReadString();
@@ -76,7 +66,7 @@ void CSprite::Serialize(ArchiveReader& ar) {
   DocumentServices* services = ar.Services();
   for (MediaSlot* sound : {&m_SoundCollide, &m_SoundBounceX, &m_SoundBounceY}) {
     ar.ReadSlot(*sound);
-    CheckExternalSound(*sound, m_nMissing, services);
+    if (services && DropMissingExternal(*sound, *services)) ++m_nMissing;
   }
   m_bCollisionMoves = ar.ReadWord();
   // Without services the record is only read (the tools), never resolved.
@@ -117,8 +107,8 @@ void CSprite::Store(ArchiveWriter& ar) const {
 bool CSprite::LoadPicture(DocumentServices& services) {
   m_Dib = DecodedPicture();
   if (m_Picture.name.empty()) return false;
-  // PICTURE DECODE: the imaging layer writes the bytes to a temporary file (direct form)
-  // or opens the stored path, and decodes it with CDIB::LoadFile.
+  // The services decode the embedded bytes (the saver through a temporary file of the
+  // direct form) or the file at the stored path.
   std::unique_ptr<DecodedPicture> picture =
       m_bPictureEmbedded && m_Picture.IsEmbedded()
           ? services.DecodePictureBytes(m_Picture.bytes, m_Picture.name, TempFileForm::Direct)
@@ -128,11 +118,11 @@ bool CSprite::LoadPicture(DocumentServices& services) {
   return true;
 }
 
-SpriteRect CSprite::GetRect() const {
+Rect32 CSprite::GetRect() const {
   // 64-bit products: stored hot spots are arbitrary LONGs.
   const int64_t w = GetWidth();
   const int64_t h = GetHeight();
-  SpriteRect r;
+  Rect32 r;
   r.left = static_cast<int32_t>(m_nX - (w * m_nHotX) / 100);
   r.top = static_cast<int32_t>(m_nY - (h * m_nHotY) / 100);
   r.right = static_cast<int32_t>(r.left + w);
@@ -140,12 +130,12 @@ SpriteRect CSprite::GetRect() const {
   return r;
 }
 
-void CSprite::Report(uint32_t flags, const SpriteRect& a, const SpriteRect& b) {
+void CSprite::Report(uint32_t flags, const Rect32& a, const Rect32& b) {
   if (m_pNotify) m_pNotify->Notify(this, flags, a, b);
 }
 
 void CSprite::SetPosition(int32_t x, int32_t y) {
-  const SpriteRect before = GetRect();
+  const Rect32 before = GetRect();
   m_nX = x;
   m_nY = y;
   Report(kNotifyMoved, before, GetRect());
@@ -166,14 +156,14 @@ void CPhasedSprite::Serialize(ArchiveReader& ar) {
   m_nPhaseSpeed = static_cast<int32_t>(ar.ReadDword());
   m_nPhase = 0;
   m_nPhaseSize = m_nPhaseCount > 0 ? m_Dib.GetHeight() / m_nPhaseCount : 0;
-  if (DocVersion >= 350) {
+  if (ar.Version() >= 350) {
     m_PhaseDurations.clear();
     const uint16_t n = ar.ReadWord();
     if (uint64_t{n} * 2 > ar.Remaining()) ArchiveReader::Fail();
     m_PhaseDurations.reserve(n);
     for (uint16_t i = 0; i < n; ++i) m_PhaseDurations.push_back(ar.ReadWord());
   }
-  m_bHorizontalStrip = DocVersion >= 400 ? ar.ReadWord() : 0;
+  m_bHorizontalStrip = ar.Version() >= 400 ? ar.ReadWord() : 0;
 }
 
 void CPhasedSprite::Store(ArchiveWriter& ar) const {
@@ -222,7 +212,7 @@ void CAnimSprite::Serialize(ArchiveReader& ar) {
   m_dVy = ar.ReadLong();
   m_nMotion = static_cast<int32_t>(ar.ReadDword());
   m_nEdgeMode = static_cast<int32_t>(ar.ReadDword());
-  if (DocVersion >= 361) {
+  if (ar.Version() >= 361) {
     m_bRandomSpeed = ar.ReadWord();
     m_nRandomVx = ar.ReadLong();
     m_nRandomVy = ar.ReadLong();
@@ -294,8 +284,8 @@ void CSpriteList::Reorder(CSprite* sprite) {
 
 void CSpriteList::DeleteAll() { m_sprites.clear(); }
 
-void CSpriteListNotifyObj::Notify(CSprite* sprite, uint32_t flags, const SpriteRect& rectA,
-                                  const SpriteRect& rectB) {
+void CSpriteListNotifyObj::Notify(CSprite* sprite, uint32_t flags, const Rect32& rectA,
+                                  const Rect32& rectB) {
   if (flags & kNotifyReorder) m_list.Reorder(sprite);
   if ((flags & kNotifyMoved) && m_pScene) {
     m_pScene->AddDamaged(rectA);

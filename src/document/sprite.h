@@ -15,17 +15,10 @@
 #include "document/archive_reader.h"
 #include "document/document_types.h"
 #include "imaging/surface.h"
-#include "shell/geometry.h"
+#include "base/geometry.h"
 
 namespace qv {
 
-struct SpriteRect {
-  int32_t left = 0;
-  int32_t top = 0;
-  int32_t right = 0;
-  int32_t bottom = 0;
-  bool operator==(const SpriteRect&) const = default;
-};
 
 class CSprite;
 
@@ -54,8 +47,8 @@ inline constexpr uint32_t kNotifyRedraw = 0x4;   // rectA: the place to redraw
 class CSpriteNotifyObj {
  public:
   virtual ~CSpriteNotifyObj() = default;
-  virtual void Notify(CSprite* sprite, uint32_t flags, const SpriteRect& rectA,
-                      const SpriteRect& rectB) = 0;
+  virtual void Notify(CSprite* sprite, uint32_t flags, const Rect32& rectA,
+                      const Rect32& rectB) = 0;
 };
 
 class CSprite : public CObject {
@@ -67,7 +60,7 @@ class CSprite : public CObject {
 
   virtual int GetWidth() const { return m_nSurfaceWidth; }
   virtual int GetHeight() const { return m_nSurfaceHeight; }
-  SpriteRect GetRect() const;
+  Rect32 GetRect() const;
   int GetLeft() const { return GetRect().left; }
   int GetTop() const { return GetRect().top; }
   int GetZ() const { return m_nZ; }
@@ -120,7 +113,7 @@ class CSprite : public CObject {
   PreparedSurface m_Surface;         // the prepared picture, once PrepareForScene has run
 
  protected:
-  void Report(uint32_t flags, const SpriteRect& a = {}, const SpriteRect& b = {});
+  void Report(uint32_t flags, const Rect32& a = {}, const Rect32& b = {});
 
  private:
   CSpriteNotifyObj* m_pNotify = nullptr;
@@ -188,7 +181,7 @@ std::unique_ptr<CAnimSprite> MakeSceneCopy(const CSprite& source, uint32_t rando
 class SceneDamageSink {
  public:
   virtual ~SceneDamageSink() = default;
-  virtual void AddDamaged(const SpriteRect& rect) = 0;
+  virtual void AddDamaged(const Rect32& rect) = 0;
 };
 
 class CSpriteList;
@@ -196,8 +189,8 @@ class CSpriteList;
 class CSpriteListNotifyObj final : public CSpriteNotifyObj {
  public:
   explicit CSpriteListNotifyObj(CSpriteList& list) : m_list(list) {}
-  void Notify(CSprite* sprite, uint32_t flags, const SpriteRect& rectA,
-              const SpriteRect& rectB) override;
+  void Notify(CSprite* sprite, uint32_t flags, const Rect32& rectA,
+              const Rect32& rectB) override;
 
   SceneDamageSink* m_pScene = nullptr;  // none for the document's list
 

@@ -58,7 +58,7 @@ void CPhasedSprite::DrawInto(CDibKSV& target, const Rect32& clip) {
   if (!picture) return;
   const int phases = std::max(m_nPhaseCount, 1);
   m_nPhaseSize = (m_bHorizontalStrip ? picture->GetWidth() : picture->GetHeight()) / phases;
-  const SpriteRect own = GetRect();
+  const Rect32 own = GetRect();
   const Rect32 r = Intersect(clip, Rect32{own.left, own.top, own.right, own.bottom});
   if (r.IsEmpty()) return;
   const int64_t offset = int64_t{m_nPhase} * m_nPhaseSize;

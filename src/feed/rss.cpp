@@ -226,17 +226,4 @@ std::string_view ItemAddress(const CRssItem& item) {
   return item.m_strLink.empty() ? std::string_view(item.m_strGuid) : std::string_view(item.m_strLink);
 }
 
-int32_t NextFeedItem(int32_t current, int32_t& target, int32_t count) {
-  if (count <= 0) return 0;
-  int32_t next;
-  if (target != -1) {
-    next = target;
-    target = -1;
-  } else {
-    next = current + 1;
-  }
-  if (next < 0 || next >= count) next = 0;
-  return next;
-}
-
 }  // namespace qv

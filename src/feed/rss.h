@@ -65,8 +65,4 @@ class CRssChannel {
 // The link F2 opens for an item: its link, or its guid when the link is empty.
 std::string_view ItemAddress(const CRssItem& item);
 
-// The item shown after an item change: the requested target when there is one (the
-// target is then cleared), otherwise the next one, wrapping to 0 at count.
-int32_t NextFeedItem(int32_t current, int32_t& target, int32_t count);
-
 }  // namespace qv

@@ -10,7 +10,6 @@
 
 namespace qv {
 
-LoadInfo LastLoadInfo;
 bool CDIB::s_bNoPaletteOnAttach = false;
 
 namespace {
@@ -123,9 +122,9 @@ int32_t CDIB::GetPixel(int x, int y, int* alpha) const {
   return b[2] | b[1] << 8 | b[0] << 16;
 }
 
-bool CDIB::LoadFile(const std::string& path, const std::string& typeName) {
+bool CDIB::LoadFile(const std::string& path, const std::string& typeName, LoadInfo* info) {
   Free();
-  LastLoadInfo = {};
+  if (info) *info = {};
   if (path.empty() || !IsRegularFile(path.c_str())) return false;
   const int type = PictureTypeCode(typeName.empty() ? path : typeName);
   DibHandle block = nullptr;
@@ -143,9 +142,7 @@ bool CDIB::LoadFile(const std::string& path, const std::string& typeName) {
       DibFree(block);
       return false;
     }
-    LastLoadInfo.bitCount = static_cast<uint16_t>(type == kFileTypeJpeg ? 24 : v.bitCount);
-    LastLoadInfo.width = v.width;
-    LastLoadInfo.height = v.height;
+    if (info) *info = {static_cast<uint16_t>(type == kFileTypeJpeg ? 24 : v.bitCount), v.width, v.height};
   }
   m_hDib = block;
   RebuildPalette();

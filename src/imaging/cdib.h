@@ -11,14 +11,13 @@
 
 namespace qv {
 
-// Written by every CDIB::LoadFile: the source's bit count (24 for any JPEG), width and
-// height; all zero after a failed load.
+// What CDIB::LoadFile learnt of the file: the source's bit count (24 for any JPEG), width
+// and height; all zero after a failed load.
 struct LoadInfo {
   uint16_t bitCount = 0;
   int32_t width = 0;
   int32_t height = 0;
 };
-extern LoadInfo LastLoadInfo;
 
 // The file-type codes of the pictures LoadFile reads (BMP/DIB/RLE, JPG/JPE/JPEG, PNG),
 // taken from the name's extension as the file-type table does; 0 for anything else.
@@ -67,8 +66,10 @@ class CDIB {
   int32_t GetPixel(int x, int y, int* alpha = nullptr) const;
 
   // Frees the current block, then reads the file by the extension of typeName (or of
-  // path when typeName is empty). The object then holds the picture, or is empty.
-  bool LoadFile(const std::string& path, const std::string& typeName = std::string());
+  // path when typeName is empty). The object then holds the picture, or is empty. info,
+  // when given, receives what the load learnt of the file.
+  bool LoadFile(const std::string& path, const std::string& typeName = std::string(),
+                LoadInfo* info = nullptr);
 
   // These replace the block when the conversion succeeds and keep it otherwise.
   bool FlattenAlpha(uint32_t colour);

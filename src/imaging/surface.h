@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "imaging/imaging_platform.h"
-#include "shell/geometry.h"
+#include "base/geometry.h"
 
 namespace qv {
 

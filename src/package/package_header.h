@@ -44,6 +44,13 @@ struct PackageHeader {
   uint32_t FixedPreviewFormat = 0;
   uint32_t FixedPreview = 0;
 
+  // The texts as stored, for the tools that rebuild a package: the rights line before
+  // its cut, the web address before its split, and whether the reserved section was
+  // present (the reader skips it).
+  std::string StoredRightsLine;
+  std::string StoredWebAddress;
+  bool HasReservedSection = false;
+
   // Where the package lies in the executable.
   uint32_t PackageStart = 0;
   uint32_t HeaderBlockLength = 0;  // 4 + N

@@ -5,8 +5,7 @@
 #include <cstring>
 #include <limits>
 
-#include "package/byte_reader.h"
-#include "settings/language.h"
+#include "base/byte_reader.h"
 
 namespace qv {
 
@@ -147,15 +146,17 @@ bool ParseHeaderFields(std::span<const uint8_t> header, PackageHeader& out) {
   out.ScrName = r.LengthPrefixedString();
   const uint32_t reservedA = r.U32();
   const uint32_t reservedB = r.U32();
-  if (reservedA != kNoReservedSection && reservedB != kNoReservedSection) {
+  out.HasReservedSection = reservedA != kNoReservedSection && reservedB != kNoReservedSection;
+  if (out.HasReservedSection) {
     r.U16();
     r.U16();
     for (int i = 0; i < 4; ++i) r.LengthPrefixedString();
   }
   out.CompanyName = r.LengthPrefixedString();
-  out.RightsLine = r.LengthPrefixedString();
-  if (const size_t bar = out.RightsLine.find('|'); bar != std::string::npos) out.RightsLine.resize(bar);
-  SplitWebAddress(r.LengthPrefixedString(), out);
+  out.StoredRightsLine = r.LengthPrefixedString();
+  out.RightsLine = out.StoredRightsLine.substr(0, out.StoredRightsLine.find('|'));
+  out.StoredWebAddress = r.LengthPrefixedString();
+  SplitWebAddress(out.StoredWebAddress, out);
   out.Description = r.LengthPrefixedString();
   out.ModuleBlockSize = r.U32();
   out.DialogPictureSize = r.U32();
@@ -254,12 +255,6 @@ bool ReadPackageBlock(ByteSource& file, const PackageHeader& h, PackageBlock blo
   std::vector<uint8_t> stored(static_cast<size_t>(length));
   if (!ReadExactly(file, offset, stored.data(), stored.size())) return false;
   return DecodeCompressedBlock(stored, out);
-}
-
-void FinishDescription(PackageHeader& h, int languageCode) {
-  if (h.Description.empty()) return;
-  SelectLanguageSections(h.Description, languageCode);
-  ExpandPlaceholders(h.Description, h.CompanyName, h.ScrName);
 }
 
 std::string RedirectToSysnative(std::string path) {

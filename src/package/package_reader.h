@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "package/byte_source.h"
+#include "base/byte_source.h"
 #include "package/package_header.h"
 
 namespace qv {
@@ -22,7 +22,8 @@ struct ExecutableLayout {
 };
 ExecutableLayout InspectExecutable(ByteSource& file);
 
-// Reads the header: fills everything but the final Description (left raw). Returns a
+// Reads the header: fills everything but the final Description (left raw: the caller
+// picks its language, see FinishDescription in settings/language.h). Returns a
 // PackageErrorCode.
 int ReadPackageHeader(ByteSource& file, PackageHeader& out);
 
@@ -45,9 +46,6 @@ bool DecodeCompressedBlock(std::span<const uint8_t> block, std::vector<uint8_t>&
 // truncated or damaged block.
 bool ReadPackageBlock(ByteSource& file, const PackageHeader& h, PackageBlock block,
                       std::vector<uint8_t>& out);
-
-// The Description as shown: its language's sections with the placeholders filled in.
-void FinishDescription(PackageHeader& h, int languageCode);
 
 // A 32-bit process on 64-bit Windows reads the system folder through "\Sysnative\".
 std::string RedirectToSysnative(std::string path);

@@ -2,7 +2,7 @@
 
 #include <zlib.h>
 
-#include "package/byte_reader.h"
+#include "base/byte_reader.h"
 
 namespace qv {
 

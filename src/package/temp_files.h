@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "package/byte_source.h"
+#include "base/byte_source.h"
 #include "package/package_header.h"
 
 namespace qv {

@@ -75,7 +75,10 @@ bool CAnimScene::StepSprites() {
     FlushDamaged();
     CollisionPass(m_Sprites, m_env.motion);
   }
-  if (itemChange && m_env.feedItemChange) m_env.feedItemChange();
+  if (itemChange) {
+    FeedItemFinished(m_feed);
+    if (m_env.feedItemChange) m_env.feedItemChange();
+  }
   return moved;
 }
 
@@ -92,13 +95,13 @@ void CAnimScene::UpdateBackground(std::unique_ptr<CDibKSV> background) {
 
 void CAnimScene::UpdateSprite(CSprite& sprite) {
   if (!m_pDoc) return;
-  const SpriteRect r = sprite.GetRect();
+  const Rect32 r = sprite.GetRect();
   const Rect32 rect{r.left, r.top, r.right, r.bottom};
   Compose(&rect);
   Present(&rect);
 }
 
-void CAnimScene::AddDamaged(const SpriteRect& r) {
+void CAnimScene::AddDamaged(const Rect32& r) {
   if (!m_pDoc) return;
   m_Damaged.AddDamaged(Rect32{r.left, r.top, r.right, r.bottom});
 }

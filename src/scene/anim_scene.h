@@ -11,8 +11,8 @@
 #include "imaging/surface.h"
 #include "scene/rect_list.h"
 #include "scene/sprite_motion.h"
-#include "shell/geometry.h"
-#include "shell/run_state.h"
+#include "base/geometry.h"
+#include "feed/feed_navigation.h"
 
 namespace qv {
 
@@ -63,7 +63,7 @@ class CAnimScene : public SceneDamageSink {
   // rectangle, 4 flush the damaged rectangles, anything else everything.
   void UpdateBackground(std::unique_ptr<CDibKSV> background);
   void UpdateSprite(CSprite& sprite);
-  void AddDamaged(const SpriteRect& rect) override;
+  void AddDamaged(const Rect32& rect) override;
   void FlushDamaged();
   void UpdateAll();
 

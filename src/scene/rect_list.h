@@ -4,7 +4,7 @@
 #pragma once
 #include <list>
 
-#include "shell/geometry.h"
+#include "base/geometry.h"
 
 namespace qv {
 

@@ -148,15 +148,15 @@ Vec operator/(Vec a, double k) { return {a.x / k, a.y / k}; }
 double Dot(Vec a, Vec b) { return a.x * b.x + a.y * b.y; }
 double Norm2(Vec a) { return Dot(a, a); }
 
-bool Intersects(const SpriteRect& a, const SpriteRect& b) {
+bool Intersects(const Rect32& a, const Rect32& b) {
   return std::max(a.left, b.left) < std::min(a.right, b.right) &&
          std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
 }
 
-int64_t RectWidth(const SpriteRect& r) { return static_cast<int64_t>(r.right) - r.left; }
-int64_t RectHeight(const SpriteRect& r) { return static_cast<int64_t>(r.bottom) - r.top; }
+int64_t RectWidth(const Rect32& r) { return static_cast<int64_t>(r.right) - r.left; }
+int64_t RectHeight(const Rect32& r) { return static_cast<int64_t>(r.bottom) - r.top; }
 
-Vec Centre(const SpriteRect& r) {
+Vec Centre(const Rect32& r) {
   return {r.left + static_cast<double>(RectWidth(r)) / 2.0,
           r.top + static_cast<double>(RectHeight(r)) / 2.0};
 }
@@ -170,7 +170,7 @@ CAnimSprite* AsAnim(CSprite* s) { return dynamic_cast<CAnimSprite*>(s); }
 
 void ReportRedraw(CSprite& s) {
   if (CSpriteNotifyObj* sink = s.GetNotificationObject())
-    sink->Notify(&s, kNotifyRedraw, s.GetRect(), SpriteRect{});
+    sink->Notify(&s, kNotifyRedraw, s.GetRect(), Rect32{});
 }
 
 }  // namespace
@@ -242,7 +242,7 @@ void PlaceSprite(CAnimSprite& s, const ScenePlacement& scene, const PrepareForSc
 // --- Step --------------------------------------------------------------------------
 
 bool Step(CAnimSprite& s, int32_t W, int32_t H, const MotionContext& ctx) {
-  const SpriteRect r = s.GetRect();
+  const Rect32 r = s.GetRect();
   const int64_t L = r.left;
   const int64_t T = r.top;
   const int64_t w = s.GetWidth();
@@ -298,8 +298,8 @@ void CollisionPass(CSpriteList& list, const MotionContext& ctx) {
 }
 
 bool Collide(CAnimSprite& a, CAnimSprite& b, const MotionContext& ctx) {
-  const SpriteRect ra = a.GetRect();
-  const SpriteRect rb = b.GetRect();
+  const Rect32 ra = a.GetRect();
+  const Rect32 rb = b.GetRect();
   if (!Intersects(ra, rb)) return false;
   if (!a.m_bCollisionMoves && !b.m_bCollisionMoves) return false;
 
@@ -380,7 +380,7 @@ void FeedBoxPreStep(const FeedNavigation& nav, int32_t& feedItemTicks, bool fast
 
 FeedBoxOutcome FeedBoxStep(CAnimSprite& box, int32_t /*W*/, int32_t H, int32_t& ticks,
                            FeedNavigation& nav, bool fastTiming) {
-  const SpriteRect r = box.GetRect();
+  const Rect32 r = box.GetRect();
   const int64_t L = r.left;
   const int64_t T = r.top;
   const int64_t h = box.GetHeight();

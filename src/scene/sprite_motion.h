@@ -10,7 +10,7 @@
 #include <functional>
 
 #include "document/sprite.h"
-#include "shell/run_state.h"
+#include "feed/feed_navigation.h"
 
 namespace qv {
 

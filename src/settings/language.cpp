@@ -107,4 +107,10 @@ void ExpandPlaceholders(std::string& text, const std::string& companyName, const
   text = std::move(out);
 }
 
+void FinishDescription(PackageHeader& h, int languageCode) {
+  if (h.Description.empty()) return;
+  SelectLanguageSections(h.Description, languageCode);
+  ExpandPlaceholders(h.Description, h.CompanyName, h.ScrName);
+}
+
 }  // namespace qv

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "package/package_header.h"
+
 namespace qv {
 
 // 1 English, 2 French, 3 German, 4 Spanish, 5 Italian, 6 Dutch, 7 Portuguese, 8 Russian.
@@ -24,5 +26,9 @@ void SelectLanguageSections(std::string& text, int languageCode);
 // Replaces "{CompanyName}", "{ScrName}" and "{ScreenSaverTitle}"; other names become
 // "##UNKNOWN##".
 void ExpandPlaceholders(std::string& text, const std::string& companyName, const std::string& scrName);
+
+// The package's Description as shown: its language's sections with the placeholders
+// filled in.
+void FinishDescription(PackageHeader& h, int languageCode);
 
 }  // namespace qv

@@ -1,10 +1,8 @@
 // The run's per-tick rules: counting active ticks, ending the splash, starting the
-// media, stepping the scene, and when the news feed may be handed over; plus the
-// feed-navigation keys. Pure state machines; the Win32 run carries out the actions.
+// media, stepping the scene, and when the news feed may be handed over. Pure state
+// machines; the Win32 run carries out the actions.
 #pragma once
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 namespace qv {
 
@@ -42,28 +40,5 @@ struct PreviewTiming {
   bool fastTiming;
 };
 PreviewTiming ChoosePreviewTiming(uint32_t minPeriodMs, uint32_t maxPeriodMs);
-
-// Feed-box navigation state shared by the keys and the feed box.
-struct FeedNavigation {
-  int32_t currentItem = -1;  // -1 while no feed is shown
-  int32_t targetItem = -1;
-  bool jumpRequested = false;
-  bool changing = false;
-  bool paused = false;
-};
-
-enum class FeedKeyOutcome {
-  NotHandled,  // the key goes on to the default processing (and closes the saver)
-  Consumed,    // result 0, the saver stays
-  OpenLink,    // F2 with a feed shown: open the current item's link
-};
-
-FeedKeyOutcome HandleFeedKey(uint32_t virtualKey, FeedNavigation& nav, int32_t itemCount);
-
-// The command line that opens a feed item's address in the browser:
-// explorer.exe "<address>". Feed addresses come from the network, so only plain web
-// addresses (http or https, no quotes, spaces or control characters) are accepted;
-// anything else gives an empty text and nothing is started.
-std::string BrowserCommandLine(std::string_view address);
 
 }  // namespace qv

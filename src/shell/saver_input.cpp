@@ -1,6 +1,6 @@
 #include "shell/saver_input.h"
 
-#include "shell/shell_messages.h"
+#include "base/window_messages.h"
 
 namespace qv {
 

@@ -4,7 +4,7 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/geometry.h"
+#include "base/geometry.h"
 
 namespace qv {
 

@@ -19,13 +19,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   qv::MemoryArchiveSource in(std::span<const uint8_t>(data, size));
   // A small buffer makes the buffered and direct read paths meet often.
   const size_t buffer = size % 3 == 0 ? 16 : qv::ArchiveReader::kBufferSize;
-  if (qv::ReadDocument(doc, in, &services, buffer) == qv::DocumentLoadError::None) {
+  int version = 0;
+  if (qv::ReadDocument(doc, in, &services, buffer, &version) == qv::DocumentLoadError::None) {
     // What was read must write back and read again to the same bytes.
-    const std::vector<uint8_t> again = qv::WriteDocument(doc, qv::DocVersion);
+    const std::vector<uint8_t> again = qv::WriteDocument(doc, version);
     qv::CScreenSaverDoc second;
     qv::MemoryArchiveSource in2(again);
-    if (qv::ReadDocument(second, in2, nullptr) != qv::DocumentLoadError::None) __builtin_trap();
-    if (qv::WriteDocument(second, qv::DocVersion) != again) __builtin_trap();
+    int secondVersion = 0;
+    if (qv::ReadDocument(second, in2, nullptr, qv::ArchiveReader::kBufferSize, &secondVersion) !=
+        qv::DocumentLoadError::None)
+      __builtin_trap();
+    if (qv::WriteDocument(second, secondVersion) != again) __builtin_trap();
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "package/package_reader.h"
+#include "settings/language.h"
 #include "package/temp_files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -32,8 +32,9 @@ TEST(DocumentLoad, SignatureVersionAndReservedMode) {
   std::vector<uint8_t> bytes = WriteDocument(source, 399);
   CScreenSaverDoc d;
   MemoryArchiveSource in(bytes);
-  ASSERT_EQ(ReadDocument(d, in, nullptr), DocumentLoadError::None);
-  EXPECT_EQ(DocVersion, 399);
+  int version = -1;
+  ASSERT_EQ(ReadDocument(d, in, nullptr, ArchiveReader::kBufferSize, &version), DocumentLoadError::None);
+  EXPECT_EQ(version, 399);
   EXPECT_EQ(d.m_nReservedMode, 0);
   EXPECT_EQ(d.m_bExtraPicture, 0);
   EXPECT_EQ(d.m_wExtraA, 0);
@@ -46,8 +47,8 @@ TEST(DocumentLoad, SignatureVersionAndReservedMode) {
   std::copy_n("XXXXX04a9", 9, bytes.begin());
   CScreenSaverDoc old;
   MemoryArchiveSource in2(bytes);
-  ASSERT_EQ(ReadDocument(old, in2, nullptr), DocumentLoadError::None);
-  EXPECT_EQ(DocVersion, 0);
+  ASSERT_EQ(ReadDocument(old, in2, nullptr, ArchiveReader::kBufferSize, &version), DocumentLoadError::None);
+  EXPECT_EQ(version, 0);
   const uint8_t sig[9] = {'Q', 'V', 'K', 'S', 'V', '0', '4', '1', '0'};
   EXPECT_EQ(ParseDocVersion(sig), 410);
 }

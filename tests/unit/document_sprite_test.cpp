@@ -8,8 +8,8 @@ using namespace qvtest;
 namespace {
 
 struct DamageLog : SceneDamageSink {
-  std::vector<SpriteRect> rects;
-  void AddDamaged(const SpriteRect& r) override { rects.push_back(r); }
+  std::vector<Rect32> rects;
+  void AddDamaged(const Rect32& r) override { rects.push_back(r); }
 };
 
 std::unique_ptr<CSprite> SizedSprite(int w, int h, int x, int y, int hot) {
@@ -25,8 +25,8 @@ std::unique_ptr<CSprite> SizedSprite(int w, int h, int x, int y, int hot) {
 }  // namespace
 
 TEST(DocumentSprite, RectFollowsHotSpot) {
-  EXPECT_EQ(SizedSprite(100, 40, 500, 300, 50)->GetRect(), (SpriteRect{450, 280, 550, 320}));
-  EXPECT_EQ(SizedSprite(100, 40, 500, 300, 0)->GetRect(), (SpriteRect{500, 300, 600, 340}));
+  EXPECT_EQ(SizedSprite(100, 40, 500, 300, 50)->GetRect(), (Rect32{450, 280, 550, 320}));
+  EXPECT_EQ(SizedSprite(100, 40, 500, 300, 0)->GetRect(), (Rect32{500, 300, 600, 340}));
   // Division rounds toward zero for negative hot spots too.
   EXPECT_EQ(SizedSprite(3, 3, 0, 0, -50)->GetRect().left, 1);
 
@@ -71,8 +71,8 @@ TEST(DocumentSprite, ListNotificationsReorderAndDamage) {
 
   b->SetPosition(60, 70);
   ASSERT_EQ(damage.rects.size(), 2u);
-  EXPECT_EQ(damage.rects[0], (SpriteRect{50, 50, 60, 60}));
-  EXPECT_EQ(damage.rects[1], (SpriteRect{60, 70, 70, 80}));
+  EXPECT_EQ(damage.rects[0], (Rect32{50, 50, 60, 60}));
+  EXPECT_EQ(damage.rects[1], (Rect32{60, 70, 70, 80}));
 
   damage.rects.clear();
   EXPECT_FALSE(c->SetPhase(0));  // the current phase

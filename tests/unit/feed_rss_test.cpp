@@ -124,15 +124,3 @@ TEST(RssChannel, KeepsAtMostTheItemCap) {
   EXPECT_EQ(channel.GetItemCount(), static_cast<int>(kMaxFeedItems));
   EXPECT_EQ(channel.GetItem(499)->m_strTitle, "499");
 }
-
-TEST(RssChannel, NextItemAfterAChange) {
-  int32_t target = -1;
-  EXPECT_EQ(NextFeedItem(0, target, 3), 1);
-  EXPECT_EQ(NextFeedItem(2, target, 3), 0);
-  target = 2;
-  EXPECT_EQ(NextFeedItem(0, target, 3), 2);
-  EXPECT_EQ(target, -1);
-  target = 7;  // a target that no longer exists
-  EXPECT_EQ(NextFeedItem(0, target, 3), 0);
-  EXPECT_EQ(NextFeedItem(5, target, 0), 0);
-}

@@ -460,14 +460,15 @@ TEST_F(DibTest, LoadFileChoosesTheReaderByExtension) {
   ASSERT_EQ(DibWriteBmpFile(b.get(), txt.path().c_str()), 0);
 
   CDIB d;
-  ASSERT_TRUE(d.LoadFile(bmp.path()));
-  EXPECT_EQ(LastLoadInfo.bitCount, 24);
-  EXPECT_EQ(LastLoadInfo.width, 3);
-  EXPECT_EQ(LastLoadInfo.height, 2);
+  LoadInfo info;
+  ASSERT_TRUE(d.LoadFile(bmp.path(), {}, &info));
+  EXPECT_EQ(info.bitCount, 24);
+  EXPECT_EQ(info.width, 3);
+  EXPECT_EQ(info.height, 2);
 
-  EXPECT_FALSE(d.LoadFile(txt.path()));  // a picture, but not by its name
+  EXPECT_FALSE(d.LoadFile(txt.path(), {}, &info));  // a picture, but not by its name
   EXPECT_TRUE(d.IsEmpty());
-  EXPECT_EQ(LastLoadInfo.width, 0);
+  EXPECT_EQ(info.width, 0);
   EXPECT_TRUE(d.LoadFile(txt.path(), "stored.BMP"));  // the type name decides
   SetPictureDecoderMessages(false);
   EXPECT_FALSE(d.LoadFile(bmp.path(), "stored.png"));
@@ -476,9 +477,10 @@ TEST_F(DibTest, LoadFileChoosesTheReaderByExtension) {
   EXPECT_FALSE(d.LoadFile(bmp.path() + ".missing.bmp"));
   const std::string dir = (std::filesystem::path(test::TempDir()) / "qvimg-dir.bmp").string();
   std::filesystem::create_directory(dir);
-  EXPECT_FALSE(d.LoadFile(dir));
+  info.bitCount = 99;
+  EXPECT_FALSE(d.LoadFile(dir, {}, &info));
   std::filesystem::remove(dir);
-  EXPECT_EQ(LastLoadInfo.bitCount, 0);
+  EXPECT_EQ(info.bitCount, 0);
 }
 
 TEST_F(DibTest, ScreenDepthIsCachedAndThePlatformCannotChangeUnderLiveBlocks) {

@@ -132,13 +132,14 @@ void CheckFiles(const std::string& prefix, size_t expected) {
     ASSERT_EQ(ref.size(), 4u * f.width * f.height);
     SetPlainScreenDepth(32);
     CDIB dib;
-    ASSERT_TRUE(dib.LoadFile(path));
+    LoadInfo info;
+    ASSERT_TRUE(dib.LoadFile(path, {}, &info));
     EXPECT_EQ(dib.GetBitCount(), f.bits);
     EXPECT_EQ(dib.GetWidth(), f.width);
     EXPECT_EQ(dib.GetHeight(), f.height);
-    EXPECT_EQ(LastLoadInfo.bitCount, prefix == "jpeg" ? 24 : f.bits);
-    EXPECT_EQ(LastLoadInfo.width, f.width);
-    EXPECT_EQ(LastLoadInfo.height, f.height);
+    EXPECT_EQ(info.bitCount, prefix == "jpeg" ? 24 : f.bits);
+    EXPECT_EQ(info.width, f.width);
+    EXPECT_EQ(info.height, f.height);
     EXPECT_EQ(Compare(dib, ref, f, nullptr), "");
     if (f.pal8) {
       // On a 256-colour screen: 8 bits, dithered from the quantiser's colours.

@@ -205,10 +205,11 @@ TEST_F(JpegTest, PaletteScreensGetTheQuantisersColours) {
   // LoadFile reports 24 bits for a JPEG whatever form it took.
   test::TempFile file("q.jpg", jpeg);
   CDIB d;
-  ASSERT_TRUE(d.LoadFile(file.path()));
+  LoadInfo info;
+  ASSERT_TRUE(d.LoadFile(file.path(), {}, &info));
   EXPECT_EQ(d.GetBitCount(), 8);
-  EXPECT_EQ(LastLoadInfo.bitCount, 24);
-  EXPECT_EQ(LastLoadInfo.width, 32);
+  EXPECT_EQ(info.bitCount, 24);
+  EXPECT_EQ(info.width, 32);
   EXPECT_EQ(d.GetPalette().GetEntries().size(), 256u);
 }
 

@@ -2,8 +2,9 @@
 
 #include <zlib.h>
 
-#include "package/byte_reader.h"
+#include "base/byte_reader.h"
 #include "package/package_reader.h"
+#include "settings/language.h"
 #include "package/package_writer.h"
 #include "package_test_util.h"
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "scene/frame_pacer.h"
-#include "shell/shell_messages.h"
 
 using namespace qv;
 
@@ -69,61 +68,6 @@ TEST(RunTick, PreviewTimerPeriod) {
   EXPECT_TRUE(ChoosePreviewTiming(12, 100).fastTiming);
   EXPECT_FALSE(ChoosePreviewTiming(13, 100).fastTiming);
   EXPECT_EQ(ChoosePreviewTiming(50, 20).periodMs, 20u);  // minimum above maximum
-}
-
-TEST(FeedKeys, NothingIsConsumedWhileNoFeedIsShown) {
-  FeedNavigation nav;
-  for (uint32_t key : {vk::kSpace, vk::kEnd, vk::kHome, vk::kLeft, vk::kRight, vk::kF2, 0x41u})
-    EXPECT_EQ(HandleFeedKey(key, nav, 5), FeedKeyOutcome::NotHandled) << key;
-  EXPECT_FALSE(nav.paused || nav.jumpRequested);
-}
-
-TEST(FeedKeys, NavigationWrapsAround) {
-  FeedNavigation nav{.currentItem = 0};
-  EXPECT_EQ(HandleFeedKey(vk::kLeft, nav, 5), FeedKeyOutcome::Consumed);
-  EXPECT_EQ(nav.targetItem, 4);
-  EXPECT_TRUE(nav.jumpRequested);
-  nav = {.currentItem = 4};
-  HandleFeedKey(vk::kDown, nav, 5);
-  EXPECT_EQ(nav.targetItem, 0);
-  nav = {.currentItem = 2};
-  HandleFeedKey(vk::kUp, nav, 5);
-  EXPECT_EQ(nav.targetItem, 1);
-  HandleFeedKey(vk::kRight, nav, 5);
-  EXPECT_EQ(nav.targetItem, 3);
-  HandleFeedKey(vk::kEnd, nav, 5);
-  EXPECT_EQ(nav.targetItem, 4);
-  HandleFeedKey(vk::kHome, nav, 5);
-  EXPECT_EQ(nav.targetItem, 0);
-}
-
-TEST(FeedKeys, SpaceAndF2WorkWhileChanging) {
-  FeedNavigation nav{.currentItem = 1, .changing = true};
-  EXPECT_EQ(HandleFeedKey(vk::kSpace, nav, 3), FeedKeyOutcome::Consumed);
-  EXPECT_TRUE(nav.paused);
-  EXPECT_EQ(HandleFeedKey(vk::kSpace, nav, 3), FeedKeyOutcome::Consumed);
-  EXPECT_FALSE(nav.paused);
-  EXPECT_EQ(HandleFeedKey(vk::kF2, nav, 3), FeedKeyOutcome::OpenLink);
-  // Navigation keys during a change fall through and close the saver.
-  EXPECT_EQ(HandleFeedKey(vk::kRight, nav, 3), FeedKeyOutcome::NotHandled);
-  EXPECT_FALSE(nav.jumpRequested);
-  EXPECT_EQ(HandleFeedKey(0x1B /* escape */, nav, 3), FeedKeyOutcome::NotHandled);
-}
-
-TEST(FeedKeys, BrowserCommandLineTakesOnlyPlainWebAddresses) {
-  EXPECT_EQ(BrowserCommandLine("http://example.org/a?b=1&c=2"),
-            "explorer.exe \"http://example.org/a?b=1&c=2\"");
-  EXPECT_EQ(BrowserCommandLine("HTTPS://example.org/"), "explorer.exe \"HTTPS://example.org/\"");
-  // A quote would end the argument and let the rest of the address add its own.
-  EXPECT_EQ(BrowserCommandLine("http://x/\" /select,C:\\Windows"), "");
-  EXPECT_EQ(BrowserCommandLine("http://x/a b"), "");
-  EXPECT_EQ(BrowserCommandLine("http://x/\r\nb"), "");
-  // Anything but the web: local programs and files are never started from a feed.
-  EXPECT_EQ(BrowserCommandLine("C:\\Windows\\System32\\calc.exe"), "");
-  EXPECT_EQ(BrowserCommandLine("file:///C:/x.exe"), "");
-  EXPECT_EQ(BrowserCommandLine("javascript:alert(1)"), "");
-  EXPECT_EQ(BrowserCommandLine(""), "");
-  EXPECT_EQ(BrowserCommandLine("http://" + std::string(3000, 'a')), "");
 }
 
 TEST(FramePacer, PacesToAbsoluteFrameTimes) {

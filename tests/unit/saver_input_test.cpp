@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/shell_messages.h"
+#include "base/window_messages.h"
 
 using namespace qv;
 

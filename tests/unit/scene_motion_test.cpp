@@ -37,8 +37,8 @@ struct Harness {
 };
 
 struct DamageLog : SceneDamageSink {
-  std::vector<SpriteRect> rects;
-  void AddDamaged(const SpriteRect& r) override { rects.push_back(r); }
+  std::vector<Rect32> rects;
+  void AddDamaged(const Rect32& r) override { rects.push_back(r); }
 };
 
 // A w x h one-phase sprite with its top-left corner at (x, y). Its phase time is 60
@@ -96,8 +96,8 @@ TEST(SceneMotion, SpeedUnitsAndAccumulator) {
     Step(*slow, W, H, fast.ctx);
     Step(*still, W, H, normal.ctx);
   }
-  EXPECT_EQ(slow->GetRect(), (SpriteRect{100, 100, 110, 110}));
-  EXPECT_EQ(still->GetRect(), (SpriteRect{100, 100, 110, 110}));
+  EXPECT_EQ(slow->GetRect(), (Rect32{100, 100, 110, 110}));
+  EXPECT_EQ(still->GetRect(), (Rect32{100, 100, 110, 110}));
 }
 
 TEST(SceneMotion, WrapEdgesKeepTheHotSpotOffset) {
@@ -255,7 +255,7 @@ TEST(SceneMotion, PhaseTiming) {
     EXPECT_FALSE(Step(*one, W, H, h.ctx));
   }
   EXPECT_TRUE(Step(*one, W, H, h.ctx));
-  EXPECT_EQ(damage.rects, (std::vector<SpriteRect>(2, SpriteRect{7, 8, 17, 18})));
+  EXPECT_EQ(damage.rects, (std::vector<Rect32>(2, Rect32{7, 8, 17, 18})));
 
   // Durations: phase 3 beyond a list of two takes the last value (400 ms, 8 ticks).
   auto d = Mover(10, 10, 0, 0, 0, 0, 0);
@@ -302,7 +302,7 @@ TEST(SceneMotion, PlacementScalesAndDrawsInOrder) {
   s->m_bCollided = 1;
   PlaceSprite(*s, {1920, 1080, 1440, 900, false}, prepare, h.ctx);
   EXPECT_EQ(prepared.back(), std::make_pair(1920.0 / 1440.0, 1080.0 / 900.0));
-  EXPECT_EQ(s->GetRect(), (SpriteRect{960, 530, 1000, 550}));
+  EXPECT_EQ(s->GetRect(), (Rect32{960, 530, 1000, 550}));
   EXPECT_EQ(s->m_nAmplitude, 1080 - 550);  // H - bottom
   EXPECT_EQ(s->m_bCollided, 0);
 

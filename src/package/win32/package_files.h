@@ -37,15 +37,16 @@ class Win32FileSystem final : public FileSystem {
   std::vector<std::string> ListFiles(const std::string& folder, const std::string& prefix) override;
 };
 
-// Process-wide package state.
-extern PackageHeader Header;
-extern int PackageError;
-extern std::string ModulePath;
+// Process-wide package state (defined in package_files.cpp).
+extern PackageHeader Header;     // the loaded header, its Description in the user's language
+extern int PackageError;         // the last header read's PackageErrorCode
+extern std::string ModulePath;   // the running executable, as the package is read from it
 extern ExtractedFiles Extracted;
-extern std::string SceneVideoPath;  // set by the scene when it writes an embedded video
+extern std::string SceneVideoPath;  // the scene's temporary media copy, deleted with the rest
 
-// Reads the header and the user's settings; on failure tells the user and returns false.
-bool LoadPackage();
+// Sets ModulePath to the running executable and reads its package header (Description
+// left raw). Returns a PackageErrorCode.
+int ReadModuleHeader(PackageHeader& out);
 void FreePackageHeader();
 
 // The temporary-file layer over the real file system; TempFolder lives in it. Made on

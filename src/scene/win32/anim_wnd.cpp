@@ -14,13 +14,9 @@
 #include "package/win32/package_files.h"
 #include "scene/frame_pacer.h"
 #include "scene/win32/perf_timer.h"
-#include "shell/win32/monitors.h"
-#include "shell/win32/saver_run.h"
-#include "shell/win32/saver_shell.h"
+#include "base/win32/monitors.h"
 
 namespace qv {
-
-CAnimWnd Scene;
 
 namespace {
 constexpr int kPresentMargin = 3;  // transferred areas reach this far past the damage
@@ -83,20 +79,21 @@ CAnimWnd::CAnimWnd() {
   };
 }
 
-void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height) {
+void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height, const SceneMode& mode) {
+  m_mode = mode;
   m_bWaveStarted = m_bMediaFinished = m_bMediaExtracted = false;
   m_strMediaPath.clear();
   SceneEnvironment& env = m_scene.Environment();
-  env.preview = Run.preview;
-  env.motion.fastTiming = Run.fastTiming;
+  env.preview = mode.preview;
+  env.motion.fastTiming = mode.fastTiming;
   m_scene.Start(doc, width, height);
-  if (!Run.preview) {
+  if (!mode.preview) {
     SetCursor(nullptr);
     if (m_hWnd) SetCapture(m_hWnd);
   }
   ExtractMedia();
   m_bWaveStarted = m_bMediaFinished = false;
-  if (!Run.preview) SetCursor(nullptr);
+  if (!mode.preview) SetCursor(nullptr);
 }
 
 // The document's media file: a temporary copy of its embedded bytes, or its name (a
@@ -113,7 +110,6 @@ void CAnimWnd::ExtractMedia() {
   if (path.empty()) return;  // the media is not played
   m_strMediaPath = path;
   m_bMediaExtracted = true;
-  SceneVideoPath = path;  // deleted with the run's other files
 }
 
 void CAnimWnd::StartMedia() {
@@ -121,16 +117,14 @@ void CAnimWnd::StartMedia() {
   // sprites start at once.
 }
 
-void CAnimWnd::OnFrame() {
+bool CAnimWnd::OnFrame() {
   CScreenSaverDoc* doc = m_scene.Document();
   const bool playOnceRunning = doc && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce && !m_bMediaFinished;
-  if (!playOnceRunning) {
-    Run.spritesVisible = true;
-    m_scene.SetSpritesVisible(true);
-  }
-  if (playOnceRunning) return;  // the sprites wait for the media to end
-  m_scene.Environment().motion.fastTiming = Run.fastTiming;
+  if (playOnceRunning) return false;  // the sprites wait for the media to end
+  m_scene.SetSpritesVisible(true);
+  m_scene.Environment().motion.fastTiming = m_mode.fastTiming;
   m_scene.StepSprites();
+  return true;
 }
 
 void CAnimWnd::Paint(HDC dc) {
@@ -164,7 +158,7 @@ void CAnimWnd::PresentTo(HDC dc, CDibKSV& buffer, const Rect32* rect) {
   RECT client{};
   GetClientRect(m_hWnd, &client);
   const HPALETTE palette = ToHPalette(m_palette.GetSafeHandle());
-  if (Run.preview) {
+  if (m_mode.preview) {
     // The whole scene scaled into the preview window.
     UniqueDib scaled(DibScaleSurface(buffer, client.right, client.bottom, 0));
     if (!scaled) return;
@@ -209,9 +203,9 @@ bool CAnimWnd::PumpMessages() {
   return true;
 }
 
-void CAnimWnd::RunFrameLoop(bool fast) {
+void CAnimWnd::RunFrameLoop(bool fast, const std::function<void()>& tick) {
   m_bFastLoop = fast;
-  Run.fastTiming = fast;
+  m_mode.fastTiming = fast;
   m_scene.Environment().motion.fastTiming = fast;
   m_scene.UpdateAll();
   if (!IsWindow()) return;
@@ -228,7 +222,7 @@ void CAnimWnd::RunFrameLoop(bool fast) {
   bool pumping = true;
   while (pumping && IsWindow()) {
     frameTimes.Record(clock.ElapsedMs());
-    RunTick(m_hWnd);
+    tick();
     pacer.CatchUp(clock.ElapsedMs());
     while (pumping && pacer.MustWait(clock.ElapsedMs())) {
       Sleep(nap);
@@ -242,7 +236,7 @@ void CAnimWnd::RunFrameLoop(bool fast) {
 }
 
 void CAnimWnd::Destroy() {
-  if (!Run.preview) ReleaseCapture();
+  if (!m_mode.preview) ReleaseCapture();
   if (m_bMediaExtracted && !m_strMediaPath.empty()) Temp().DeleteFileIfPresent(m_strMediaPath);
   m_strMediaPath.clear();
   m_scene.Destroy();

@@ -5,40 +5,53 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "imaging/palette.h"
 #include "scene/anim_scene.h"
-#include "shell/win32/framework.h"
+#include "base/win32/framework.h"
 
 namespace qv {
 
 class CScreenSaverDoc;
 
+// How a run shows its scene; given to Start. The scene reads nothing of the run's own.
+struct SceneMode {
+  bool preview = false;     // scaled into the preview window, no cursor capture
+  bool fastTiming = false;  // the fast timing's thresholds
+};
+
 class CAnimWnd : public CWnd, private ScenePresenter {
  public:
   CAnimWnd();
 
-  void Start(CScreenSaverDoc* doc, int width, int height);
+  void Start(CScreenSaverDoc* doc, int width, int height, const SceneMode& mode);
+  // The run settled its timing after Start (a preview's timer period decides it).
+  void SetFastTiming(bool fast) { m_mode.fastTiming = fast; }
   // The end of the splash time: the media window and the document's sound.
   void StartMedia();
-  // One scene step.
-  void OnFrame();
+  // One scene step. Returns whether the sprites are shown (they wait while a media file
+  // that plays once is running).
+  bool OnFrame();
   // WM_PAINT: the whole back buffer, between BeginPaint and EndPaint.
   void Paint(HDC dc);
   bool RealizePalette();
   HWND MediaWindow() const { return nullptr; }
 
-  // Runs until the window is gone, calling RunTick once per frame. Test diagnostic: with
+  // Runs until the window is gone, calling tick once per frame. Test diagnostic: with
   // QV_TEST_FRAME_TIMES naming a file, each frame's start time (ms) is written there at
   // the end.
-  void RunFrameLoop(bool fast);
+  void RunFrameLoop(bool fast, const std::function<void()>& tick);
   void Destroy();
 
   CAnimScene& Scene() { return m_scene; }
   int SceneWidth() const { return m_scene.SceneWidth(); }
   int SceneHeight() const { return m_scene.SceneHeight(); }
+  // The media file Start chose: the document's named file, or a temporary copy of its
+  // embedded bytes (MediaExtracted), which the run deletes with its other files.
   const std::string& MediaPath() const { return m_strMediaPath; }
+  bool MediaExtracted() const { return m_bMediaExtracted; }
 
  private:
   void Present(CDibKSV& backBuffer, const Rect32* rect) override;
@@ -55,8 +68,7 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   bool m_bMediaFinished = false;
   bool m_bWaveStarted = false;
   bool m_bFastLoop = false;
+  SceneMode m_mode;
 };
-
-extern CAnimWnd Scene;
 
 }  // namespace qv

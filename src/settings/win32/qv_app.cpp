@@ -9,7 +9,7 @@
 #include "imaging/win32/imaging_win32.h"
 #include "package/win32/package_files.h"
 #include "settings/language.h"
-#include "shell/win32/monitors.h"
+#include "base/win32/monitors.h"
 
 namespace qv {
 
@@ -101,6 +101,23 @@ void CQvApp::ReadSystemProxy() { qv::ReadSystemProxy(m_store, Settings); }
 
 void CQvApp::ApplyLanguageOverride(const std::string& companyName, const std::string& scrName) {
   if (const int language = ReadLanguageOverride(m_store, companyName, scrName)) LanguageCode = language;
+}
+
+bool LoadPackage() {
+  PackageHeader h;
+  PackageError = ReadModuleHeader(h);
+  if (PackageError == kPackageOk) {
+    if (!h.CompanyName.empty()) theApp.ApplyLanguageOverride(h.CompanyName, h.ScrName);
+    FinishDescription(h, LanguageCode);
+    Header = std::move(h);
+    theApp.ReadSettings();
+    return true;
+  }
+  char text[96];
+  std::snprintf(text, sizeof text, "Unable to load Screen Saver extended data (err = %d)", PackageError);
+  // Topmost: the full-screen saver window above would hide it otherwise.
+  MessageBoxA(nullptr, text, nullptr, MB_OK | MB_ICONSTOP | MB_TOPMOST | MB_SETFOREGROUND);
+  return false;
 }
 
 void DeleteInterfaceFonts() {

@@ -8,7 +8,7 @@
 
 #include "settings/user_settings.h"
 #include "settings/win32/registry_store.h"
-#include "shell/win32/framework.h"
+#include "base/win32/framework.h"
 
 namespace qv {
 
@@ -46,6 +46,11 @@ extern int ScreenDpiY;
 extern int DialogBaseHeight;
 extern UserSettings Settings;
 extern HFONT HeadingFont, FeedTitleFont, FeedTextFont, BoldFont, TextFont, SmallFont;
+
+// Reads the package header from the running executable (ReadModuleHeader), applies the
+// company's language override, cuts the Description to the language and reads the
+// user's settings. On failure tells the user and returns false.
+bool LoadPackage();
 
 // Deleted when a run or the configuration dialog ends.
 void DeleteInterfaceFonts();

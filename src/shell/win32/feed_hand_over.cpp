@@ -55,9 +55,7 @@ void StartFeedIfWanted() {
 void HandOverFeed() {
   int expected = 1;
   if (!Run.feedRecord.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire)) return;
-  FeedNavigation& nav = FeedNav();
-  nav = FeedNavigation{};
-  nav.currentItem = 0;
+  ShowFeedItems(FeedNav(), FeedChannel.GetItemCount());
   Scene.Scene().FeedItemTicks() = 0;
   LogFeed("handover", 0);
   BuildFeedBox(Scene, FeedChannel, 0);
@@ -84,8 +82,7 @@ void BuildFeedBox(CAnimWnd& scene, const CRssChannel& channel, int index) {
 
 void ChangeFeedItem(CAnimWnd& scene, const CRssChannel& channel) {
   CAnimScene& s = scene.Scene();
-  FeedNavigation& nav = s.Feed();
-  nav.currentItem = NextFeedItem(nav.currentItem, nav.targetItem, channel.GetItemCount());
+  const FeedNavigation& nav = s.Feed();
   // Only the feed box itself leaves the list: should a box ever fail to build, the head
   // is a sprite of the document.
   CSpriteList& sprites = s.Sprites();
@@ -96,8 +93,6 @@ void ChangeFeedItem(CAnimWnd& scene, const CRssChannel& channel) {
   BuildFeedBox(scene, channel, nav.currentItem);
   s.FeedItemTicks() = 0;
 }
-
-int32_t FeedItemCountShown() { return FeedHandedOver() ? FeedChannel.GetItemCount() : 0; }
 
 std::string CurrentFeedItemAddress() {
   if (!FeedHandedOver()) return {};

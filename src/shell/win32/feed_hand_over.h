@@ -6,7 +6,7 @@
 #include <string>
 
 #include "feed/rss.h"
-#include "shell/run_state.h"
+#include "feed/feed_navigation.h"
 
 namespace qv {
 
@@ -21,12 +21,11 @@ void StartFeedIfWanted();
 void HandOverFeed();
 // Builds the box of the channel's item at index at the head of the scene's sprites.
 void BuildFeedBox(CAnimWnd& scene, const CRssChannel& channel, int index);
-// The box finished its item: the next (or the requested) item's box replaces it.
+// The box finished its item and the navigation moved on: the box of the item it now
+// names replaces the old one.
 void ChangeFeedItem(CAnimWnd& scene, const CRssChannel& channel);
 // The navigation state the keys and the box share.
 FeedNavigation& FeedNav();
-// Items the keys page through: the channel's once it was handed over, else 0.
-int32_t FeedItemCountShown();
 // F2: the shown item's link, or its guid when the link is empty; empty when none.
 std::string CurrentFeedItemAddress();
 

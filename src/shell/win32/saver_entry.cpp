@@ -5,7 +5,7 @@
 #include <commctrl.h>
 
 #include "shell/saver_args.h"
-#include "shell/shell_messages.h"
+#include "base/window_messages.h"
 
 namespace qv {
 

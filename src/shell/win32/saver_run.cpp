@@ -15,14 +15,14 @@
 #include "imaging/jpeg_reader.h"
 #include "imaging/palette.h"
 #include "imaging/win32/imaging_win32.h"
-#include "scene/win32/anim_wnd.h"
-#include "shell/shell_messages.h"
+#include "base/window_messages.h"
 #include "shell/win32/feed_hand_over.h"
 #include "shell/win32/saver_shell.h"
 
 namespace qv {
 
 RunState Run;
+CAnimWnd Scene;
 
 namespace {
 
@@ -92,6 +92,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
   // The package header and the user's settings. Without them nothing else runs: the
   // window stays black and input closes it as usual.
+  RegisterDialogClasses(Shell.instance);
   if (!LoadPackage()) return 0;
   if (Run.preview) Header.NoSplash = 1;
 
@@ -125,14 +126,16 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   }
   if (RunDocument.m_bFastTimingLoaded) Run.fastTiming = RunDocument.m_bFastTiming != 0;
 
+  const SceneMode sceneMode{Run.preview, Run.fastTiming};
   if (Run.preview) {
-    Scene.Start(&RunDocument, 640, 480);
+    Scene.Start(&RunDocument, 640, 480, sceneMode);
   } else {
     ExtractPackageBlocks(ExtractMode::Run, Settings.MuteSound != 0);
-    Scene.Start(&RunDocument, Run.sceneRect.Width(), Run.sceneRect.Height());
+    Scene.Start(&RunDocument, Run.sceneRect.Width(), Run.sceneRect.Height(), sceneMode);
   }
+  if (Scene.MediaExtracted()) SceneVideoPath = Scene.MediaPath();  // deleted with the run's other files
 
-  FeedNav() = FeedNavigation{};
+  Scene.Scene().Feed() = FeedNavigation{};
   if (!Run.preview) {
     StartFeedIfWanted();
     const Rect32& r = Run.sceneRect;
@@ -158,6 +161,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     } else {
       Run.fastTiming = false;
     }
+    Scene.SetFastTiming(Run.fastTiming);
     StartPeriodicTimer();
   } else {
     StartPeriodicTimer();
@@ -205,7 +209,7 @@ void OnDestroy() {
 }
 
 LRESULT OnKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam) {
-  switch (HandleFeedKey(static_cast<uint32_t>(wParam), FeedNav(), FeedItemCountShown())) {
+  switch (HandleFeedKey(static_cast<uint32_t>(wParam), Scene.Scene().Feed())) {
     case FeedKeyOutcome::Consumed:
       return 0;
     case FeedKeyOutcome::OpenLink:
@@ -254,7 +258,7 @@ void RunTick(HWND hwnd) {
     Scene.StartMedia();
     ShowMediaWindow(SW_SHOW);
   }
-  if (a.onFrame) Scene.OnFrame();
+  if (a.onFrame && Scene.OnFrame()) Run.spritesVisible = true;
   if (a.feedDue) HandOverFeed();
   if (a.becameActive) {
     ShowMediaWindow(SW_SHOW);
@@ -269,7 +273,8 @@ LRESULT ScreenSaverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return OnCreate(hwnd, wParam, lParam);
     case msg::kSceneStartMessage:
       if (!Run.preview) {
-        Scene.RunFrameLoop(true);
+        Run.fastTiming = true;
+        Scene.RunFrameLoop(true, [hwnd] { RunTick(hwnd); });
         // WM_DESTROY already asked the shell's loop to quit with code 0; this request is
         // for a window that vanished some other way.
         if (!Run.quitPosted) PostQuitMessage(1);

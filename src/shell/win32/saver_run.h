@@ -5,12 +5,14 @@
 #include <atomic>
 #include <memory>
 
+#include "base/monitor_layout.h"
+#include "base/win32/monitors.h"
 #include "feed/thread_data.h"
 #include "package/win32/package_files.h"
-#include "shell/monitor_layout.h"
-#include "shell/run_state.h"
+#include "scene/win32/anim_wnd.h"
 #include "settings/win32/qv_app.h"
-#include "shell/win32/monitors.h"
+#include "shell/run_state.h"
+#include "shell/win32/black_window.h"
 
 namespace qv {
 
@@ -30,9 +32,14 @@ struct RunState {
   bool quitPosted = false;
   CThreadData feedRecord;
   HANDLE feedThread = nullptr;
-  FeedNavigation feed;
+  // The feed navigation lives in the scene (Scene.Scene().Feed()): one state for the
+  // keys and the feed box.
 };
+
+// Process-wide run objects (defined in saver_run.cpp): the run's state and the scene
+// attached to the saver window.
 extern RunState Run;
+extern CAnimWnd Scene;
 
 void StartPeriodicTimer();
 void StopPeriodicTimer();

@@ -1,17 +1,20 @@
 // The saver shell: process entry, command-line modes, the saver window and its
 // input-to-close rules. The rest of the program plugs in through three hooks:
-// ScreenSaverProc (the run), ScreenSaverConfigureDialog and RegisterDialogClasses.
+// ScreenSaverProc (the run, saver_run.cpp), and from the dialogs below the shell
+// ScreenSaverConfigureDialog and RegisterDialogClasses (ui/win32/config_dialog.h).
 #pragma once
 #include <windows.h>
 
+#include "base/resource.h"
 #include "shell/saver_input.h"
+#include "ui/win32/config_dialog.h"
 
 namespace qv {
 
 inline constexpr char kSaverClassName[] = "WindowsScreenSaverClass";
 inline constexpr char kFullScreenTitle[] = "Screen Saver";
 inline constexpr char kPreviewTitle[] = "Preview";
-inline constexpr int kConfigureDialogId = 2003;
+inline constexpr int kConfigureDialogId = IDD_CONFIGURE;
 inline constexpr int kSaverIconId = 100;
 
 // Process-wide shell state, set up before the first window exists.
@@ -38,10 +41,8 @@ int SaverMain(HINSTANCE instance, const char* args);
 LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT DefScreenSaverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Hooks the program supplies.
+// The run's window procedure (saver_run.cpp).
 LRESULT ScreenSaverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-INT_PTR CALLBACK ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-BOOL RegisterDialogClasses(HINSTANCE instance);
 
 // The run's per-tick step; called on each timer message and by the frame loop.
 void RunTick(HWND hwnd);

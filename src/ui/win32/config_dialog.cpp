@@ -1,11 +1,12 @@
 // The configuration dialog's procedure. This build shows the product line and the
 // linked library versions with OK and Cancel; the saver's own texts, banner, mute
 // switch and feed settings join it later.
+#include "ui/win32/config_dialog.h"
+
 #include <string>
 
-#include "app/resource.h"
+#include "base/resource.h"
 #include "imaging/library_versions.h"
-#include "shell/win32/saver_shell.h"
 
 namespace qv {
 

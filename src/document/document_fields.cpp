@@ -1,4 +1,4 @@
-#include "document_fields.h"
+#include "document/document_fields.h"
 
 #include <cstdio>
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <span>
 
-#include "shell/geometry.h"
+#include "base/geometry.h"
 
 namespace qv {
 

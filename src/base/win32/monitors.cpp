@@ -1,4 +1,4 @@
-#include "shell/win32/monitors.h"
+#include "base/win32/monitors.h"
 
 #include <vector>
 
@@ -18,7 +18,6 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
   return TRUE;  // always enumerate to the end
 }
 
-constexpr char kBlackClass[] = "QuorvexBlackWindow";
 }  // namespace
 
 void EnumerateMonitors() {
@@ -30,24 +29,6 @@ void EnumerateMonitors() {
   GetWindowRect(GetDesktopWindow(), &desktop);
   MonitorRects =
       ArrangeMonitors(found, Rect32{desktop.left, desktop.top, desktop.right, desktop.bottom});
-}
-
-bool CBlackWnd::CreateBlackWindow(HWND owner, const RECT& rect) {
-  if (!RegisterClassOnce(kBlackClass, CS_DBLCLKS, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))))
-    return false;
-  m_rcCovered = rect;
-  return CreateEx(WS_EX_TOPMOST, kBlackClass, "", WS_POPUP, rect, owner);
-}
-
-LRESULT CBlackWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_PAINT) {
-    PAINTSTRUCT ps;
-    const HDC dc = BeginPaint(m_hWnd, &ps);
-    FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-    EndPaint(m_hWnd, &ps);
-    return 0;
-  }
-  return CWnd::WindowProc(message, wParam, lParam);
 }
 
 }  // namespace qv

@@ -1,4 +1,4 @@
-#include "shell/monitor_layout.h"
+#include "base/monitor_layout.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,8 +1,8 @@
-// The document's stored fields as the author tools see them: one table per record type
-// (document, the three sprite classes, slides) naming each field, how the archive stores
-// it and from which version. quorvex-info prints the tables as JSON, quorvex-unpack
-// writes them as a manifest and quorvex-pack reads them back, so the three always agree
-// on names and ranges.
+// The document's stored fields by name: one table per record type (document, the three
+// sprite classes, slides) naming each field, how the archive stores it and from which
+// version. quorvex-info prints the tables as JSON, quorvex-unpack writes them as a
+// manifest and quorvex-pack reads them back, so the three always agree on names and
+// ranges; the round-trip tests compare every field the tables name.
 #pragma once
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "package/byte_source.h"
+#include "base/byte_source.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "shell/win32/framework.h"
+#include "base/win32/framework.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "package/byte_reader.h"
+#include "base/byte_reader.h"
 
 namespace qv {
 

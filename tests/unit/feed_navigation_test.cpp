@@ -1,0 +1,138 @@
+#include "feed/feed_navigation.h"
+
+#include <gtest/gtest.h>
+
+#include "base/window_messages.h"
+#include "imaging/dib.h"
+#include "scene/anim_scene.h"
+
+using namespace qv;
+
+TEST(FeedKeys, NothingIsConsumedWhileNoFeedIsShown) {
+  FeedNavigation nav;
+  for (uint32_t key : {vk::kSpace, vk::kEnd, vk::kHome, vk::kLeft, vk::kRight, vk::kF2, 0x41u})
+    EXPECT_EQ(HandleFeedKey(key, nav, 5), FeedKeyOutcome::NotHandled) << key;
+  EXPECT_FALSE(nav.paused || nav.jumpRequested);
+}
+
+TEST(FeedKeys, NavigationWrapsAround) {
+  FeedNavigation nav{.currentItem = 0};
+  EXPECT_EQ(HandleFeedKey(vk::kLeft, nav, 5), FeedKeyOutcome::Consumed);
+  EXPECT_EQ(nav.targetItem, 4);
+  EXPECT_TRUE(nav.jumpRequested);
+  nav = {.currentItem = 4};
+  HandleFeedKey(vk::kDown, nav, 5);
+  EXPECT_EQ(nav.targetItem, 0);
+  nav = {.currentItem = 2};
+  HandleFeedKey(vk::kUp, nav, 5);
+  EXPECT_EQ(nav.targetItem, 1);
+  HandleFeedKey(vk::kRight, nav, 5);
+  EXPECT_EQ(nav.targetItem, 3);
+  HandleFeedKey(vk::kEnd, nav, 5);
+  EXPECT_EQ(nav.targetItem, 4);
+  HandleFeedKey(vk::kHome, nav, 5);
+  EXPECT_EQ(nav.targetItem, 0);
+}
+
+TEST(FeedKeys, SpaceAndF2WorkWhileChanging) {
+  FeedNavigation nav{.currentItem = 1, .changing = true};
+  EXPECT_EQ(HandleFeedKey(vk::kSpace, nav, 3), FeedKeyOutcome::Consumed);
+  EXPECT_TRUE(nav.paused);
+  EXPECT_EQ(HandleFeedKey(vk::kSpace, nav, 3), FeedKeyOutcome::Consumed);
+  EXPECT_FALSE(nav.paused);
+  EXPECT_EQ(HandleFeedKey(vk::kF2, nav, 3), FeedKeyOutcome::OpenLink);
+  // Navigation keys during a change fall through and close the saver.
+  EXPECT_EQ(HandleFeedKey(vk::kRight, nav, 3), FeedKeyOutcome::NotHandled);
+  EXPECT_FALSE(nav.jumpRequested);
+  EXPECT_EQ(HandleFeedKey(0x1B /* escape */, nav, 3), FeedKeyOutcome::NotHandled);
+}
+
+TEST(FeedKeys, BrowserCommandLineTakesOnlyPlainWebAddresses) {
+  EXPECT_EQ(BrowserCommandLine("http://example.org/a?b=1&c=2"),
+            "explorer.exe \"http://example.org/a?b=1&c=2\"");
+  EXPECT_EQ(BrowserCommandLine("HTTPS://example.org/"), "explorer.exe \"HTTPS://example.org/\"");
+  // A quote would end the argument and let the rest of the address add its own.
+  EXPECT_EQ(BrowserCommandLine("http://x/\" /select,C:\\Windows"), "");
+  EXPECT_EQ(BrowserCommandLine("http://x/a b"), "");
+  EXPECT_EQ(BrowserCommandLine("http://x/\r\nb"), "");
+  // Anything but the web: local programs and files are never started from a feed.
+  EXPECT_EQ(BrowserCommandLine("C:\\Windows\\System32\\calc.exe"), "");
+  EXPECT_EQ(BrowserCommandLine("file:///C:/x.exe"), "");
+  EXPECT_EQ(BrowserCommandLine("javascript:alert(1)"), "");
+  EXPECT_EQ(BrowserCommandLine(""), "");
+  EXPECT_EQ(BrowserCommandLine("http://" + std::string(3000, 'a')), "");
+}
+
+// The keys and the scene share one navigation state: an arrow key makes the feed box at
+// the head of the scene fade out quickly, and the scene then shows the item the key chose.
+TEST(FeedKeys, KeyPressMovesTheItemTheSceneShows) {
+  SetPlainScreenDepth(32);
+  CScreenSaverDoc doc;
+  doc.m_nDesignWidth = 64;
+  doc.m_nDesignHeight = 48;
+  doc.m_nBackgroundKind = 2;
+  auto box = std::make_unique<CAnimSprite>();
+  DecodedPicture picture;
+  picture.Attach(DibCreate(16, 8, 24));
+  box->m_Dib = std::move(picture);
+  box->m_nX = 10;
+  box->m_nY = 60;
+  box->m_strName = "@@RSS@@.bmp";  // only the feed box moves as the feed box
+  doc.m_SpriteList.Insert(std::move(box));
+
+  CAnimScene scene;
+  int itemChanges = 0;
+  scene.Environment().feedItemChange = [&] { ++itemChanges; };
+  scene.Start(&doc, 64, 48);
+  scene.SetSpritesVisible(true);
+  ShowFeedItems(scene.Feed(), 3);
+  for (int i = 0; i < 100; ++i) scene.StepSprites();  // the first item holds
+  EXPECT_EQ(scene.Feed().currentItem, 0);
+
+  EXPECT_EQ(HandleFeedKey(vk::kLeft, scene.Feed()), FeedKeyOutcome::Consumed);  // wraps to the last
+  int ticks = 0;
+  while (itemChanges == 0 && ticks < 100) {
+    scene.StepSprites();
+    ++ticks;
+  }
+  EXPECT_EQ(itemChanges, 1);
+  EXPECT_EQ(ticks, 6);  // the quick fade, not the full hold
+  EXPECT_EQ(scene.Feed().currentItem, 2);
+  EXPECT_EQ(scene.Feed().targetItem, -1);
+
+  // Without a key the next item follows the last one's full hold, wrapping to the first.
+  while (itemChanges == 1 && ticks < 2000) {
+    scene.StepSprites();
+    ++ticks;
+  }
+  EXPECT_EQ(scene.Feed().currentItem, 0);
+}
+
+// Should a box fail to build, the head of the list is a sprite of the document: it keeps
+// its own place instead of sliding and fading as the feed box.
+TEST(FeedKeys, OnlyTheFeedBoxMovesAsTheFeedBox) {
+  SetPlainScreenDepth(32);
+  CScreenSaverDoc doc;
+  doc.m_nDesignWidth = 64;
+  doc.m_nDesignHeight = 48;
+  doc.m_nBackgroundKind = 2;
+  auto ball = std::make_unique<CAnimSprite>();
+  DecodedPicture picture;
+  picture.Attach(DibCreate(16, 8, 24));
+  ball->m_Dib = std::move(picture);
+  ball->m_nX = 10;
+  ball->m_nY = 20;
+  ball->m_strName = "Ball";
+  doc.m_SpriteList.Insert(std::move(ball));
+
+  CAnimScene scene;
+  int itemChanges = 0;
+  scene.Environment().feedItemChange = [&] { ++itemChanges; };
+  scene.Start(&doc, 64, 48);
+  ShowFeedItems(scene.Feed(), 3);
+  const Rect32 before = scene.Sprites().GetAt(0)->GetRect();
+  for (int i = 0; i < 700; ++i) scene.StepSprites();
+  EXPECT_EQ(scene.Sprites().GetAt(0)->GetRect(), before);
+  EXPECT_EQ(static_cast<CAnimSprite*>(scene.Sprites().GetAt(0))->m_nOpacity, 100);
+  EXPECT_EQ(itemChanges, 0);
+}
