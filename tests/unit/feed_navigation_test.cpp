@@ -65,20 +65,27 @@ TEST(FeedKeys, BrowserCommandLineTakesOnlyPlainWebAddresses) {
 
 // The keys and the scene share one navigation state: an arrow key makes the feed box at
 // the head of the scene fade out quickly, and the scene then shows the item the key chose.
-TEST(FeedKeys, KeyPressMovesTheItemTheSceneShows) {
+namespace {
+// A 64 x 48 design with one 16 x 8 sprite of the given name at (x, y).
+void OneSpriteDocument(CScreenSaverDoc& doc, const char* name, int x, int y) {
   SetPlainScreenDepth(32);
-  CScreenSaverDoc doc;
   doc.m_nDesignWidth = 64;
   doc.m_nDesignHeight = 48;
   doc.m_nBackgroundKind = 2;
-  auto box = std::make_unique<CAnimSprite>();
+  auto sprite = std::make_unique<CAnimSprite>();
   DecodedPicture picture;
   picture.Attach(DibCreate(16, 8, 24));
-  box->m_Dib = std::move(picture);
-  box->m_nX = 10;
-  box->m_nY = 60;
-  box->m_strName = "@@RSS@@.bmp";  // only the feed box moves as the feed box
-  doc.m_SpriteList.Insert(std::move(box));
+  sprite->m_Dib = std::move(picture);
+  sprite->m_nX = x;
+  sprite->m_nY = y;
+  sprite->m_strName = name;
+  doc.m_SpriteList.Insert(std::move(sprite));
+}
+}  // namespace
+
+TEST(FeedKeys, KeyPressMovesTheItemTheSceneShows) {
+  CScreenSaverDoc doc;
+  OneSpriteDocument(doc, "@@RSS@@.bmp", 10, 60);  // only the feed box moves as the feed box
 
   CAnimScene scene;
   int itemChanges = 0;
@@ -111,19 +118,8 @@ TEST(FeedKeys, KeyPressMovesTheItemTheSceneShows) {
 // Should a box fail to build, the head of the list is a sprite of the document: it keeps
 // its own place instead of sliding and fading as the feed box.
 TEST(FeedKeys, OnlyTheFeedBoxMovesAsTheFeedBox) {
-  SetPlainScreenDepth(32);
   CScreenSaverDoc doc;
-  doc.m_nDesignWidth = 64;
-  doc.m_nDesignHeight = 48;
-  doc.m_nBackgroundKind = 2;
-  auto ball = std::make_unique<CAnimSprite>();
-  DecodedPicture picture;
-  picture.Attach(DibCreate(16, 8, 24));
-  ball->m_Dib = std::move(picture);
-  ball->m_nX = 10;
-  ball->m_nY = 20;
-  ball->m_strName = "Ball";
-  doc.m_SpriteList.Insert(std::move(ball));
+  OneSpriteDocument(doc, "Ball", 10, 20);
 
   CAnimScene scene;
   int itemChanges = 0;
