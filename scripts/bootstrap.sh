@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config python3 git file
-  zlib1g-dev libpng-dev libjpeg-dev libgtest-dev googletest libbenchmark-dev libpixman-1-dev
+  zlib1g-dev libpng-dev libjpeg-dev libgtest-dev googletest libbenchmark-dev libpixman-1-dev libexpat1-dev libxml2-dev
   clang
   mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix gcc-mingw-w64-x86-64-posix
   gcc-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 libz-mingw-w64-dev

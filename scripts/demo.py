@@ -2,7 +2,7 @@
 """Runs the saver full screen under Wine for a few seconds and saves a screenshot and
 what it played.
 
-  demo.py [--saver PATH] [--display] [--seconds N] [--out PATH] [--audio PATH]
+  demo.py [--saver PATH] [--display] [--seconds N] [--out PATH] [--audio PATH] [--feed]
 
 --display uses the X display in $DISPLAY (you watch it); otherwise a private Xvfb.
 --audio (default build/demo/audio.wav): Wine's sound output goes to ALSA's file plugin.
@@ -10,11 +10,15 @@ Wine opens one output stream per wave device (the chime, each sprite's sounds), 
 captured from its first sound on; they are saved as audio-1.wav, audio-2.wav, ... beside
 the given name, as 16-bit mono 22050 Hz (the format of the demo's wave sounds), or as
 32-bit float stereo 48 kHz for the media-player control's stream. An empty path plays
-to the default device instead."""
+to the default device instead.
+--feed serves our sample feeds on loopback and plays the demo repacked with their
+addresses, so the feed box slides in over it."""
 import argparse
 import glob
 import os
+import re
 import struct
+import subprocess
 import sys
 import time
 
@@ -22,6 +26,24 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 os.environ.setdefault("QV_BUILD_DIR", os.path.join(ROOT, "build", "win64"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import qvharness as h  # noqa: E402
+from feedserver import FeedServer  # noqa: E402
+
+
+def pack_with_feeds(saver, server):
+    """The demo's manifest with the server's two feeds added, packed beside the demo."""
+    src = os.path.join(os.path.dirname(saver), "demo-src")
+    with open(os.path.join(src, "demo.toml")) as f:
+        manifest = f.read()
+    feeds = f'FeedAddresses = ["{server.url("news_utf8.xml")}", "{server.url("second.xml")}"]\n'
+    manifest = re.sub(r"^(WebAddress = .*\n)", lambda m: m.group(1) + feeds, manifest, count=1, flags=re.M)
+    path = os.path.join(src, "demo-feed.toml")
+    with open(path, "w") as f:
+        f.write(manifest)
+    out = os.path.join(os.path.dirname(saver), "demo-feed.scr")
+    pack = os.path.join(ROOT, "build", "native", "quorvex-pack")
+    subprocess.run([pack, path, "--runtime", os.path.join(os.path.dirname(saver), "quorvex.scr"), "-o", out],
+                   check=True, timeout=120)
+    return out
 
 
 def is_float_stream(data):
@@ -53,7 +75,13 @@ def main():
     ap.add_argument("--seconds", type=float, default=5.0)
     ap.add_argument("--out", default=os.path.join(ROOT, "build", "demo", "screenshot.png"))
     ap.add_argument("--audio", default=os.path.join(ROOT, "build", "demo", "audio.wav"))
+    ap.add_argument("--feed", action="store_true", help="serve our sample feeds and show them")
     args = ap.parse_args()
+    server = None
+    if args.feed:
+        server = FeedServer().start()
+        args.saver = pack_with_feeds(args.saver or os.path.join(ROOT, "build", "win64", "demo.scr"), server)
+        print(f"serving feeds on http://127.0.0.1:{server.port}/; saver {args.saver}")
 
     extra = None
     raw = None
@@ -94,6 +122,8 @@ def main():
                 save_wave(stream, f"{stem}-{i}.wav")
         return 0
     finally:
+        if server:
+            server.stop()
         if xvfb:
             h.kill_group(xvfb)
 

@@ -4,8 +4,9 @@
 # build/demo/:
 #   screenshot.png     the full-screen saver under Wine
 #   frames/            frames of the same scene from the headless renderer
-#   scripts/demo.sh [--display] [--seconds N]
+#   scripts/demo.sh [--display] [--seconds N] [--feed]
 # --display shows it on your own X display ($DISPLAY) instead of a private Xvfb.
+# --feed serves sample feeds of ours on loopback; their headlines slide in over the demo.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"

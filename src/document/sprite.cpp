@@ -262,6 +262,12 @@ void CSpriteList::Insert(std::unique_ptr<CSprite> sprite) {
   m_sprites.push_back(std::move(sprite));
 }
 
+void CSpriteList::InsertHead(std::unique_ptr<CSprite> sprite) {
+  if (!sprite) return;
+  sprite->SetNotificationObject(&m_notify);
+  m_sprites.insert(m_sprites.begin(), std::move(sprite));
+}
+
 std::unique_ptr<CSprite> CSpriteList::Remove(CSprite* sprite) {
   const auto it = std::find_if(m_sprites.begin(), m_sprites.end(),
                                [sprite](const auto& p) { return p.get() == sprite; });

@@ -211,6 +211,8 @@ class CSpriteList {
   ~CSpriteList() { DeleteAll(); }
 
   void Insert(std::unique_ptr<CSprite> sprite);
+  // Puts the sprite at the head: drawn above every other.
+  void InsertHead(std::unique_ptr<CSprite> sprite);
   // Takes the sprite out and clears its sink; null when it is not in the list.
   std::unique_ptr<CSprite> Remove(CSprite* sprite);
   // Moves the sprite to the tail.

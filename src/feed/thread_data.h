@@ -9,7 +9,7 @@ namespace qv {
 class CRssChannel;
 
 struct CThreadData {
-  std::string m_strAddresses;          // bar-separated feed addresses
+  std::string m_strAddresses;          // one address, or several separated by ';'
   CRssChannel* m_pChannel = nullptr;   // filled by the thread before delivered becomes 1
   // 0 nothing yet, 1 items delivered (release by the thread), 2 handed to the scene.
   std::atomic<int> m_nDelivered{0};

@@ -3,6 +3,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "feed/feed_card.h"
 #include "imaging/blit.h"
 #include "imaging/dib.h"
 #include "imaging/imaging_platform.h"
@@ -72,7 +73,7 @@ bool CAnimScene::StepSprites() {
   bool moved = false, itemChange = false;
   for (size_t i = 0; i < m_Sprites.GetCount(); ++i) {
     auto* sprite = static_cast<CAnimSprite*>(m_Sprites.GetAt(i));
-    if (i == 0 && m_feed.currentItem != -1) {
+    if (i == 0 && m_feed.currentItem != -1 && IsFeedBoxName(sprite->m_strName)) {
       const FeedBoxTickResult r =
           FeedBoxTick(*sprite, m_nSceneWidth, m_nSceneHeight, m_feed, m_nFeedItemTicks, fast);
       moved |= r.moved;

@@ -65,19 +65,27 @@ TEST(FeedKeys, BrowserCommandLineTakesOnlyPlainWebAddresses) {
 
 // The keys and the scene share one navigation state: an arrow key makes the feed box at
 // the head of the scene fade out quickly, and the scene then shows the item the key chose.
-TEST(FeedKeys, KeyPressMovesTheItemTheSceneShows) {
+namespace {
+// A 64 x 48 design with one 16 x 8 sprite of the given name at (x, y).
+void OneSpriteDocument(CScreenSaverDoc& doc, const char* name, int x, int y) {
   SetPlainScreenDepth(32);
-  CScreenSaverDoc doc;
   doc.m_nDesignWidth = 64;
   doc.m_nDesignHeight = 48;
   doc.m_nBackgroundKind = 2;
-  auto box = std::make_unique<CAnimSprite>();
+  auto sprite = std::make_unique<CAnimSprite>();
   DecodedPicture picture;
   picture.Attach(DibCreate(16, 8, 24));
-  box->m_Dib = std::move(picture);
-  box->m_nX = 10;
-  box->m_nY = 60;
-  doc.m_SpriteList.Insert(std::move(box));
+  sprite->m_Dib = std::move(picture);
+  sprite->m_nX = x;
+  sprite->m_nY = y;
+  sprite->m_strName = name;
+  doc.m_SpriteList.Insert(std::move(sprite));
+}
+}  // namespace
+
+TEST(FeedKeys, KeyPressMovesTheItemTheSceneShows) {
+  CScreenSaverDoc doc;
+  OneSpriteDocument(doc, "@@RSS@@.bmp", 10, 60);  // only the feed box moves as the feed box
 
   CAnimScene scene;
   int itemChanges = 0;
@@ -105,4 +113,22 @@ TEST(FeedKeys, KeyPressMovesTheItemTheSceneShows) {
     ++ticks;
   }
   EXPECT_EQ(scene.Feed().currentItem, 0);
+}
+
+// Should a box fail to build, the head of the list is a sprite of the document: it keeps
+// its own place instead of sliding and fading as the feed box.
+TEST(FeedKeys, OnlyTheFeedBoxMovesAsTheFeedBox) {
+  CScreenSaverDoc doc;
+  OneSpriteDocument(doc, "Ball", 10, 20);
+
+  CAnimScene scene;
+  int itemChanges = 0;
+  scene.Environment().feedItemChange = [&] { ++itemChanges; };
+  scene.Start(&doc, 64, 48);
+  ShowFeedItems(scene.Feed(), 3);
+  const Rect32 before = scene.Sprites().GetAt(0)->GetRect();
+  for (int i = 0; i < 700; ++i) scene.StepSprites();
+  EXPECT_EQ(scene.Sprites().GetAt(0)->GetRect(), before);
+  EXPECT_EQ(static_cast<CAnimSprite*>(scene.Sprites().GetAt(0))->m_nOpacity, 100);
+  EXPECT_EQ(itemChanges, 0);
 }

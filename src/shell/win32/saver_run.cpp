@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "document/win32/load_document.h"
+#include "feed/win32/feed_thread.h"
 #include "imaging/cdib.h"
 #include "imaging/jpeg_reader.h"
 #include "imaging/palette.h"
@@ -18,6 +19,7 @@
 #include "media/win32/wave_out_win32.h"
 #include "base/window_messages.h"
 #include "media/win32/logo_wnd.h"
+#include "shell/win32/feed_hand_over.h"
 #include "shell/win32/saver_shell.h"
 
 namespace qv {
@@ -87,8 +89,8 @@ bool LaunchBrowser(const std::string& address) {
 // F2 with a feed shown: the current item's link (or guid) in the browser. The result
 // says whether the key goes on to close the saver behind the browser.
 bool OpenFeedLink(HWND hwnd) {
-  std::string address;  // the item's link, or its guid when the link is empty
-  if (address.empty()) return false;  // no channel items in this build: nothing to open
+  const std::string address = CurrentFeedItemAddress();
+  if (address.empty()) return false;
   if (LaunchBrowser(address)) return true;
   MessageBoxA(hwnd, "Unspecified error when trying to open Internet browser.", nullptr,
               MB_OK | MB_ICONSTOP);
@@ -158,7 +160,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
   Scene.Scene().Feed() = FeedNavigation{};
   if (!Run.preview) {
-    Run.feedRecord.m_nDelivered.store(0, std::memory_order_relaxed);
+    StartFeedIfWanted();
     const Rect32& r = Run.sceneRect;
     MoveWindow(hwnd, r.left, r.top, r.Width(), r.Height(), FALSE);
     for (int i = 1; i < MonitorRects.count; ++i) {
@@ -227,6 +229,7 @@ void OnDestroy() {
   Scene.Destroy();
   DeleteExtractedFiles();
   RestoreMixerAfterRun(Run.preview, Settings.MuteSound != 0);
+  ReleaseFeedLibraries();
   Run.quitPosted = true;
   PostQuitMessage(0);
 }
@@ -283,13 +286,7 @@ void RunTick(HWND hwnd) {
     ShowMediaWindow(SW_SHOW);
   }
   if (a.onFrame && Scene.OnFrame()) Run.spritesVisible = true;
-  if (a.feedDue) {
-    int expected = 1;
-    if (Run.feedRecord.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire)) {
-      const int32_t itemCount = 0;  // items of the handed-over channel
-      ShowFeedItems(Scene.Scene().Feed(), itemCount);
-    }
-  }
+  if (a.feedDue) HandOverFeed();
   if (a.becameActive) {
     ShowMediaWindow(SW_SHOW);
     SetCursor(nullptr);

@@ -1,0 +1,176 @@
+#include "feed/win32/feed_box.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "document/win32/load_document.h"
+#include "feed/feed_card.h"
+#include "imaging/bmp_codec.h"
+#include "imaging/dib.h"
+#include "imaging/resample.h"
+#include "package/win32/package_files.h"
+#include "settings/win32/qv_app.h"
+
+namespace qv {
+
+namespace {
+
+constexpr COLORREF kHaloColour = 0xDCDCDC;
+constexpr COLORREF kHeadingColour = 0x100000;
+constexpr COLORREF kDateColour = 180;
+constexpr COLORREF kDescriptionColour = 0x200000;
+constexpr UINT kMeasureLine = DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE;
+constexpr UINT kMeasureWrapped = DT_CALCRECT | DT_NOPREFIX | DT_WORDBREAK;
+constexpr UINT kDrawLine = DT_NOPREFIX | DT_SINGLELINE;
+constexpr UINT kDrawWrapped = DT_NOPREFIX | DT_WORDBREAK;
+
+// The box picture, decoded once per process and kept.
+DibHandle BoxPicture() {
+  static const DibHandle box = LoadFeedBoxPicture();
+  return box;
+}
+
+// DrawText's signed length from a std::string; long texts are cut at what GDI takes.
+int TextLength(const std::string& s) { return static_cast<int>(std::min<size_t>(s.size(), 32767)); }
+
+int MeasureLine(HDC dc, HFONT font, const std::string& text) {
+  if (text.empty()) return 0;
+  SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  RECT r{0, 0, kFeedCardMaxWidth, kFeedCardMaxHeight};
+  DrawTextA(dc, text.c_str(), TextLength(text), &r, kMeasureLine);
+  return r.right - r.left;
+}
+
+void DrawLine(HDC dc, HFONT font, COLORREF colour, const std::string& text, RECT r, UINT flags) {
+  SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  SetTextColor(dc, colour);
+  DrawTextA(dc, text.c_str(), TextLength(text), &r, flags);
+}
+
+// A 32-bit top-down section the texts are drawn into, black to begin with.
+struct TextLayer {
+  HBITMAP bitmap = nullptr;
+  void* bits = nullptr;
+  ~TextLayer() {
+    if (bitmap) DeleteObject(bitmap);
+  }
+};
+
+}  // namespace
+
+DibHandle RenderFeedCard(const CRssItem& item) {
+  const DibHandle box = BoxPicture();
+  if (!box) return nullptr;
+  const HDC screen = GetDC(nullptr);
+  const HDC dc = CreateCompatibleDC(screen);
+  ReleaseDC(nullptr, screen);
+  if (!dc) return nullptr;
+  const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+
+  const int w1 = MeasureLine(dc, FeedTitleFont, item.m_strFeedTitle);
+  const int w2 = MeasureLine(dc, FeedTextFont, item.m_strTitle);
+  const int w3 = MeasureLine(dc, TextFont, item.m_strDate);
+  const FeedCardSize size = LayoutFeedCard(w1, w2, w3, [&](int width) {
+    SelectObject(dc, TextFont ? TextFont : GetStockObject(DEFAULT_GUI_FONT));
+    RECT r{0, 0, width, kFeedCardMaxHeight};
+    DrawTextA(dc, item.m_strDescription.c_str(), TextLength(item.m_strDescription), &r, kMeasureWrapped);
+    return static_cast<int>(r.bottom - r.top);
+  });
+  const int Wc = size.cardWidth, Hc = size.cardHeight;
+
+  DibHandle card = nullptr;
+  TextLayer layer;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = Wc;
+  info.bmiHeader.biHeight = Hc;  // bottom-up, as the packed block stores its rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  layer.bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &layer.bits, nullptr, 0);
+  if (layer.bitmap && layer.bits) {
+    const HGDIOBJ oldBitmap = SelectObject(dc, layer.bitmap);
+    SetBkMode(dc, TRANSPARENT);
+    const RECT heading{48, 15, Wc - 60, 45};
+    for (const POINT offset : {POINT{1, 1}, POINT{0, 2}, POINT{-1, 1}, POINT{0, 0}}) {
+      RECT r = heading;
+      OffsetRect(&r, offset.x, offset.y);
+      DrawLine(dc, FeedTitleFont, kHaloColour, item.m_strFeedTitle, r, kDrawLine);
+    }
+    RECT shadowed = heading;
+    OffsetRect(&shadowed, 0, 1);
+    DrawLine(dc, FeedTitleFont, kHeadingColour, item.m_strFeedTitle, shadowed, kDrawLine);
+
+    const Rgb body = DibGetPixelRgb(box, kFeedBodyColourX, kFeedBodyColourY);
+    const HBRUSH brush = CreateSolidBrush(RGB(body.red, body.green, body.blue));
+    const RECT bodyRect{22, 51, 22 + (Wc - 45), 51 + (Hc - 105)};
+    FillRect(dc, &bodyRect, brush);
+    DeleteObject(brush);
+
+    DrawLine(dc, FeedTextFont, kHeadingColour, item.m_strTitle, RECT{27, 55, Wc - w3 - 30, 74}, kDrawLine);
+    if (!item.m_strDate.empty())
+      DrawLine(dc, TextFont, kDateColour, item.m_strDate, RECT{Wc - w3 - 30, 55, Wc - 23, 74}, kDrawLine);
+    DrawLine(dc, TextFont, kDescriptionColour, item.m_strDescription, RECT{27, 75, Wc - 28, Hc - 52},
+             kDrawWrapped);
+    GdiFlush();
+    SelectObject(dc, oldBitmap);
+
+    // The text layer as a packed block, black turned transparent, stamped on the frame.
+    UniqueDib text(DibCreate(Wc, Hc, 32));
+    if (text) {
+      DibLock lock(text.get());
+      DibView view;
+      if (lock && ParseDib(lock.data(), lock.size(), &view)) {
+        std::memcpy(view.pixels, layer.bits, static_cast<size_t>(Wc) * static_cast<size_t>(Hc) * 4);
+      }
+    }
+    UniqueDib keyed(text ? DibKeyToAlpha(text.get(), true, 0) : nullptr);
+    if (keyed) card = ComposeFeedCard(box, keyed.get());
+  }
+  SelectObject(dc, oldFont);
+  DeleteDC(dc);
+  return card;
+}
+
+std::unique_ptr<CAnimSprite> MakeFeedBoxSprite(const CRssChannel& channel, int index, int designWidth,
+                                               int designHeight) {
+  const CRssItem* item = channel.GetItem(index);
+  if (!item) return nullptr;
+  UniqueDib card(RenderFeedCard(*item));
+  if (!card) return nullptr;
+
+  // The card goes through a BMP file, the way every sprite picture is loaded.
+  const std::string& folder = TempFolderPath();
+  if (folder.empty()) return nullptr;
+  const std::string path = folder + "ksvpaste.bmp";
+  DeleteFileA(path.c_str());
+  if (DibWriteBmpFile(card.get(), path.c_str()) != 0) {
+    DeleteFileA(path.c_str());
+    return nullptr;
+  }
+  auto sprite = std::make_unique<CAnimSprite>();
+  sprite->m_Picture.name = path;
+  sprite->m_bPictureEmbedded = 0;
+  Win32DocumentServices services;
+  const bool loaded = sprite->LoadPicture(services);
+  DeleteFileA(path.c_str());
+  if (!loaded) return nullptr;
+
+  const Rgb key = DibGetPixelRgb(sprite->m_Dib.GetHandle(), 0, 0);
+  sprite->m_bTransparent = 1;
+  sprite->m_nKeyRed = key.red;
+  sprite->m_nKeyGreen = key.green;
+  sprite->m_nKeyBlue = key.blue;
+  sprite->m_nX = designWidth - 15;
+  sprite->m_nY = designHeight - 15;
+  sprite->m_nHotX = 100;
+  sprite->m_nHotY = 0;
+  sprite->m_strName = std::string(kFeedBoxSpriteName) + "bmp";
+  sprite->m_nScaleX = sprite->m_nScaleY = 100;
+  sprite->m_nOpacity = 100;
+  sprite->m_nMotion = 0;
+  if (!sprite->PrepareForScene(1.0, 1.0)) return nullptr;
+  return sprite;
+}
+
+}  // namespace qv

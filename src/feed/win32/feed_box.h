@@ -1,0 +1,23 @@
+// The feed card drawn with GDI, and the feed-box sprite made from it.
+#pragma once
+#include <memory>
+
+#include "document/sprite.h"
+#include "feed/rss.h"
+#include "imaging/imaging_platform.h"
+
+namespace qv {
+
+// The card of one item: the box picture's frame, the feed title as the heading, the
+// item's title and date on one line and its description word-wrapped below. A 32-bit
+// packed DIB the caller frees, or none.
+DibHandle RenderFeedCard(const CRssItem& item);
+
+// The feed-box sprite of the channel's item at index, placed in design coordinates at the
+// lower right (its top-right corner 15 pixels in from the design screen's corner), its
+// picture prepared at scale 1. None when the index has no item or the card cannot be
+// made or read back.
+std::unique_ptr<CAnimSprite> MakeFeedBoxSprite(const CRssChannel& channel, int index, int designWidth,
+                                               int designHeight);
+
+}  // namespace qv
