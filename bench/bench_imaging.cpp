@@ -144,7 +144,7 @@ void JpegBare(benchmark::State& state) {
 void JpegToPalette8(benchmark::State& state) {
   const std::string& path = TheFiles().jpeg;
   for (auto _ : state) {
-    qv::FilePictureSource source(path.c_str());
+    qv::FileCursor source(path.c_str());
     qv::DibHandle block = qv::DibReadJpeg(source, qv::JpegOutput::kPalette8);
     if (!block) state.SkipWithError("decode failed");
     qv::DibFree(block);

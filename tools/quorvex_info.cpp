@@ -26,25 +26,6 @@ namespace {
 
 std::string Json(const std::string& cp1252) { return tools::JsonText(cp1252); }
 
-// The document archive, read straight from the file.
-class PackageArchiveSource final : public ArchiveSource {
- public:
-  PackageArchiveSource(ByteSource& file, uint64_t offset, uint64_t length)
-      : m_file(file), m_pos(offset), m_left(length) {}
-  size_t Read(uint8_t* dst, size_t n) override {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(n, m_left));
-    const size_t got = want ? m_file.ReadAt(m_pos, dst, want) : 0;
-    m_pos += got;
-    m_left -= got;
-    return got;
-  }
-  uint64_t Remaining() const override { return m_left; }
-
- private:
-  ByteSource& m_file;
-  uint64_t m_pos, m_left;
-};
-
 void PrintJson(const PackageHeader& h, const std::string& document, DocumentLoadError error) {
   std::printf("{\"package\": {");
   std::printf("\"PackageStart\": %u, \"HeaderBlockLength\": %u, ", h.PackageStart, h.HeaderBlockLength);
@@ -142,7 +123,7 @@ int main(int argc, char** argv) {
   FinishDescription(h, language);
 
   CScreenSaverDoc doc;
-  PackageArchiveSource source(file, BlockOffset(h, PackageBlock::Document),
+  ByteCursor source(file, BlockOffset(h, PackageBlock::Document),
                               BlockLength(h, PackageBlock::Document));
   int version = 0;  // stays 0 when the archive ends before its signature
   const DocumentLoadError docError = ReadDocument(doc, source, nullptr, ArchiveReader::kBufferSize, &version);

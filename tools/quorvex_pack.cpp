@@ -113,7 +113,7 @@ std::vector<uint8_t> DocumentArchive(const toml::table& m, const fs::path& base)
   }
   std::vector<uint8_t> archive = WriteDocument(doc, version);
   CScreenSaverDoc check;
-  MemoryArchiveSource source(archive);
+  MemoryCursor source(archive);
   if (ReadDocument(check, source, nullptr) != DocumentLoadError::None || WriteDocument(check, version) != archive)
     throw Failure{"internal error: the document does not read back"};
   return archive;

@@ -113,7 +113,7 @@ class RenderServices final : public DocumentServices {
   bool MediaFilesSupported() override { return true; }
   std::unique_ptr<DecodedPicture> DecodePictureBytes(const std::vector<uint8_t>& bytes,
                                                      const std::string& storedName, TempFileForm) override {
-    MemoryPictureSource source(bytes.data(), bytes.size());
+    MemoryCursor source(bytes.data(), bytes.size());
     DibHandle block = nullptr;
     switch (PictureTypeCode(storedName)) {
       case kFileTypeBmp: block = DibReadBmp(source); break;
@@ -236,7 +236,7 @@ int main(int argc, char** argv) {
   SetPlainScreenDepth(depth);  // the surfaces take the screen depth asked for
   CScreenSaverDoc doc;
   RenderServices services;
-  MemoryArchiveSource source(archive);
+  MemoryCursor source(archive);
   const DocumentLoadError docError = ReadDocument(doc, source, &services);
   if (docError != DocumentLoadError::None) {
     std::fprintf(stderr, "quorvex-render: %s: %s\n", input.c_str(), DocumentLoadMessage(docError));

@@ -217,7 +217,7 @@ int main(int argc, char** argv) {
     const std::vector<uint8_t> archive(saver->begin() + static_cast<std::ptrdiff_t>(docOffset),
                                        saver->begin() + static_cast<std::ptrdiff_t>(docOffset + docLength));
     CScreenSaverDoc doc;
-    MemoryArchiveSource source(archive);
+    MemoryCursor source(archive);
     int version = 0;
     const DocumentLoadError error = ReadDocument(doc, source, nullptr, ArchiveReader::kBufferSize, &version);
     std::string documentTable;

@@ -8,14 +8,7 @@
 
 namespace qv {
 
-size_t MemoryArchiveSource::Read(uint8_t* dst, size_t n) {
-  n = std::min(n, m_bytes.size() - m_pos);
-  if (n) std::memcpy(dst, m_bytes.data() + m_pos, n);
-  m_pos += n;
-  return n;
-}
-
-ArchiveReader::ArchiveReader(ArchiveSource& source, std::vector<const CRuntimeClass*> classes,
+ArchiveReader::ArchiveReader(ByteCursor& source, std::vector<const CRuntimeClass*> classes,
                              DocumentServices* services, size_t bufferSize)
     : m_source(source),
       m_classes(std::move(classes)),

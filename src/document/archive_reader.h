@@ -11,30 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_source.h"
 #include "base/object.h"
 #include "document/document_types.h"
 
 namespace qv {
-
-// A stream of bytes with a known number left (a file from an offset, a memory block).
-class ArchiveSource {
- public:
-  virtual ~ArchiveSource() = default;
-  // Copies up to n bytes; fewer only at the end of the data or on a read error.
-  virtual size_t Read(uint8_t* dst, size_t n) = 0;
-  virtual uint64_t Remaining() const = 0;
-};
-
-class MemoryArchiveSource final : public ArchiveSource {
- public:
-  explicit MemoryArchiveSource(std::span<const uint8_t> bytes) : m_bytes(bytes) {}
-  size_t Read(uint8_t* dst, size_t n) override;
-  uint64_t Remaining() const override { return m_bytes.size() - m_pos; }
-
- private:
-  std::span<const uint8_t> m_bytes;
-  size_t m_pos = 0;
-};
 
 enum class ArchiveFailureKind {
   Format,  // short data, bad class or tag: "Unexpected file format."
@@ -55,7 +36,7 @@ class ArchiveReader {
 
   // classes: the classes objects may name; services: what records need from the
   // platform while they load (may be null for a bare read).
-  ArchiveReader(ArchiveSource& source, std::vector<const CRuntimeClass*> classes,
+  ArchiveReader(ByteCursor& source, std::vector<const CRuntimeClass*> classes,
                 DocumentServices* services, size_t bufferSize = kBufferSize);
 
   uint8_t ReadByte();
@@ -99,7 +80,7 @@ class ArchiveReader {
     bool isClass;
   };
 
-  ArchiveSource& m_source;
+  ByteCursor& m_source;
   std::vector<const CRuntimeClass*> m_classes;
   DocumentServices* m_services;
   std::vector<uint8_t> m_buffer;

@@ -149,7 +149,7 @@ const char* DocumentLoadMessage(DocumentLoadError error) {
   return "";
 }
 
-DocumentLoadError ReadDocument(CScreenSaverDoc& doc, ArchiveSource& source,
+DocumentLoadError ReadDocument(CScreenSaverDoc& doc, ByteCursor& source,
                                DocumentServices* services, size_t bufferSize, int* version) {
   doc.DeleteContents();
   DocumentLoadError error = DocumentLoadError::None;

@@ -98,7 +98,7 @@ const char* DocumentLoadMessage(DocumentLoadError error);
 // On failure the document is emptied again; the fields read before the failure keep
 // their values. version (optional) receives the archive's version from its signature,
 // 0 when the archive ends before it.
-DocumentLoadError ReadDocument(CScreenSaverDoc& doc, ArchiveSource& source,
+DocumentLoadError ReadDocument(CScreenSaverDoc& doc, ByteCursor& source,
                                DocumentServices* services,
                                size_t bufferSize = ArchiveReader::kBufferSize,
                                int* version = nullptr);

@@ -42,7 +42,7 @@ bool IsFeedBoxName(const std::string& spriteName) { return spriteName.rfind(kFee
 DibHandle LoadFeedBoxPicture() {
   std::vector<uint8_t> bytes;
   if (!CurrentImagingPlatform().loadResource("PNG", "RSS_BOX", &bytes) || bytes.empty()) return nullptr;
-  MemoryPictureSource source(bytes.data(), bytes.size());
+  MemoryCursor source(bytes.data(), bytes.size());
   return DibReadPng(source);
 }
 

@@ -50,7 +50,7 @@ std::unique_ptr<uint8_t[]> NewBytes(uint64_t n) {
 
 // Reads the info header after its size field and checks it; the source then stands at
 // the colour table (or the masks of a 40-byte bit-field header).
-bool ReadLayout(PictureSource& f, BmpLayout* l) {
+bool ReadLayout(ByteCursor& f, BmpLayout* l) {
   uint8_t h[124] = {};
   if (!f.ReadExact(h, 4)) return false;
   const uint32_t size = GetU32(h);
@@ -118,7 +118,7 @@ bool ReadLayout(PictureSource& f, BmpLayout* l) {
 }
 
 // Uncompressed rows, copied as they are.
-DibHandle ReadPlain(PictureSource& f, const BmpLayout& l, const uint8_t* table) {
+DibHandle ReadPlain(ByteCursor& f, const BmpLayout& l, const uint8_t* table) {
   const int64_t stride = DibRowBytes(l.width, l.bits);
   const uint64_t image = static_cast<uint64_t>(l.height) * static_cast<uint64_t>(stride);
   if (f.Left() < image) return nullptr;
@@ -147,7 +147,7 @@ DibHandle ReadPlain(PictureSource& f, const BmpLayout& l, const uint8_t* table) 
 
 // Bit-field and 16-bit rows, widened to 24 bits (32 when there is an alpha mask or the
 // file has 32 bits, whose fourth byte is then alpha or 0).
-DibHandle ReadMasked(PictureSource& f, const BmpLayout& l) {
+DibHandle ReadMasked(ByteCursor& f, const BmpLayout& l) {
   const int64_t stride = DibRowBytes(l.width, l.bits);
   if (f.Left() < static_cast<uint64_t>(l.height) * static_cast<uint64_t>(stride)) return nullptr;
   const bool alpha = l.bits == 32 || l.masks[3] != 0;
@@ -174,7 +174,7 @@ DibHandle ReadMasked(PictureSource& f, const BmpLayout& l) {
   return block.release();
 }
 
-DibHandle ReadRle8(PictureSource& f, const BmpLayout& l, const uint8_t* table) {
+DibHandle ReadRle8(ByteCursor& f, const BmpLayout& l, const uint8_t* table) {
   const uint64_t dataBytes = l.sizeImage ? l.sizeImage : f.Left();
   if (dataBytes > f.Left()) return nullptr;
   auto data = NewBytes(dataBytes);
@@ -246,7 +246,7 @@ void DibDecodeRle8(const uint8_t* header, uint8_t* pixels, uint64_t pixelBytes, 
   }
 }
 
-DibHandle DibReadBmp(PictureSource& f) {
+DibHandle DibReadBmp(ByteCursor& f) {
   const uint64_t start = f.Tell();
   uint8_t fileHeader[14];
   if (!f.ReadExact(fileHeader, 14) || fileHeader[0] != 'B' || fileHeader[1] != 'M') return nullptr;
@@ -271,7 +271,7 @@ DibHandle DibReadBmp(PictureSource& f) {
 }
 
 DibHandle DibLoadBmpFile(const char* path) {
-  FilePictureSource file(path);
+  FileCursor file(path);
   if (!file.IsOpen()) return nullptr;
   DibHandle block = DibReadBmp(file);
   bool bits32 = false;

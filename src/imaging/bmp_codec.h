@@ -14,7 +14,7 @@ namespace qv {
 // Beyond the basic format: top-down files are turned bottom-up, the longer V4/V5 headers
 // are read as 40-byte ones, and bit-field and 16-bit (5-5-5) files become 24-bit blocks
 // (32-bit when they carry alpha).
-DibHandle DibReadBmp(PictureSource& file);
+DibHandle DibReadBmp(ByteCursor& file);
 // DibReadBmp of the file; a 32-bit result whose alpha is all 0 becomes 24-bit.
 DibHandle DibLoadBmpFile(const char* path);
 

@@ -47,11 +47,11 @@ void Progress(j_common_ptr cinfo) {
   }
 }
 
-// A data source over a PictureSource; at the end of the data it supplies an end-of-image
+// A data source over a ByteCursor; at the end of the data it supplies an end-of-image
 // marker after a warning, as the library's own file source does.
 struct SourceManager {
   jpeg_source_mgr pub;
-  PictureSource* source;
+  ByteCursor* source;
   JOCTET* buffer;
 };
 
@@ -87,7 +87,7 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
   s->pub.bytes_in_buffer = 0;  // the next read refills (or ends the data)
 }
 
-void AttachSource(j_decompress_ptr cinfo, PictureSource* source) {
+void AttachSource(j_decompress_ptr cinfo, ByteCursor* source) {
   auto* s = static_cast<SourceManager*>(
       (*cinfo->mem->alloc_small)(reinterpret_cast<j_common_ptr>(cinfo), JPOOL_PERMANENT, sizeof(SourceManager)));
   s->buffer = static_cast<JOCTET*>(
@@ -126,7 +126,7 @@ void ToBgr(const JSAMPLE* in, int components, bool adobeCmyk, JDIMENSION width, 
 
 // The decoder proper. Only plain locals live across the long jump; the block and its
 // lock are volatile so that the error path sees their latest values.
-DibHandle Decode(PictureSource& source, bool palette8) {
+DibHandle Decode(ByteCursor& source, bool palette8) {
   jpeg_decompress_struct cinfo;
   std::memset(&cinfo, 0, sizeof cinfo);
   ErrorManager err;
@@ -229,13 +229,13 @@ DibHandle Decode(PictureSource& source, bool palette8) {
 
 }  // namespace
 
-DibHandle DibReadJpeg(PictureSource& source, JpegOutput output) {
+DibHandle DibReadJpeg(ByteCursor& source, JpegOutput output) {
   const bool palette8 = output == JpegOutput::kPalette8 || (output == JpegOutput::kForScreen && ScreenDepth() == 8);
   return Decode(source, palette8);
 }
 
 DibHandle DibLoadJpegFile(const char* path) {
-  FilePictureSource file(path);
+  FileCursor file(path);
   if (!file.IsOpen()) return nullptr;
   return DibReadJpeg(file);
 }
@@ -243,7 +243,7 @@ DibHandle DibLoadJpegFile(const char* path) {
 DibHandle DibLoadJpegResource(const char* name) {
   std::vector<uint8_t> bytes;
   if (!name || !CurrentImagingPlatform().loadResource("JPEG", name, &bytes) || bytes.empty()) return nullptr;
-  MemoryPictureSource source(bytes.data(), bytes.size());
+  MemoryCursor source(bytes.data(), bytes.size());
   return DibReadJpeg(source);
 }
 

@@ -12,7 +12,7 @@ namespace qv {
 enum class JpegOutput { kForScreen, kRgb24, kPalette8 };
 
 // Decodes the JPEG at the source's position. kForScreen picks the form by ScreenDepth.
-DibHandle DibReadJpeg(PictureSource& source, JpegOutput output = JpegOutput::kForScreen);
+DibHandle DibReadJpeg(ByteCursor& source, JpegOutput output = JpegOutput::kForScreen);
 DibHandle DibLoadJpegFile(const char* path);
 // The executable's resource of type "JPEG" with that name ("PREVIEWPIC"); none when the
 // executable does not carry it (as for "BACKGROUND").

@@ -25,13 +25,13 @@ void Warning(png_structp, png_const_charp message) {
 }
 
 void ReadData(png_structp png, png_bytep data, size_t length) {
-  auto* source = static_cast<PictureSource*>(png_get_io_ptr(png));
+  auto* source = static_cast<ByteCursor*>(png_get_io_ptr(png));
   if (source->Read(data, length) != length) png_error(png, "Read Error");
 }
 
 // The decoder proper. Only plain locals live across the long jump; the block and its
 // lock are volatile so that the error path sees their latest values.
-DibHandle Decode(PictureSource& source) {
+DibHandle Decode(ByteCursor& source) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, Error, Warning);
   if (!png) return nullptr;
   png_infop info = png_create_info_struct(png);
@@ -116,10 +116,10 @@ DibHandle Decode(PictureSource& source) {
 
 }  // namespace
 
-DibHandle DibReadPng(PictureSource& source) { return Decode(source); }
+DibHandle DibReadPng(ByteCursor& source) { return Decode(source); }
 
 DibHandle DibLoadPngFile(const char* path) {
-  FilePictureSource file(path);
+  FileCursor file(path);
   if (!file.IsOpen()) return nullptr;
   return Decode(file);
 }

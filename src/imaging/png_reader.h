@@ -9,7 +9,7 @@
 
 namespace qv {
 
-DibHandle DibReadPng(PictureSource& source);
+DibHandle DibReadPng(ByteCursor& source);
 DibHandle DibLoadPngFile(const char* path);
 
 }  // namespace qv

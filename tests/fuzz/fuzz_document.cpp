@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   services.m_bMediaFilesSupported = size % 2 == 0;
 
   qv::CScreenSaverDoc doc;
-  qv::MemoryArchiveSource in(std::span<const uint8_t>(data, size));
+  qv::MemoryCursor in(std::span<const uint8_t>(data, size));
   // A small buffer makes the buffered and direct read paths meet often.
   const size_t buffer = size % 3 == 0 ? 16 : qv::ArchiveReader::kBufferSize;
   int version = 0;
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What was read must write back and read again to the same bytes.
     const std::vector<uint8_t> again = qv::WriteDocument(doc, version);
     qv::CScreenSaverDoc second;
-    qv::MemoryArchiveSource in2(again);
+    qv::MemoryCursor in2(again);
     int secondVersion = 0;
     if (qv::ReadDocument(second, in2, nullptr, qv::ArchiveReader::kBufferSize, &secondVersion) !=
         qv::DocumentLoadError::None)

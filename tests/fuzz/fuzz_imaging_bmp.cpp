@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  qv::MemoryPictureSource source(data, size);
+  qv::MemoryCursor source(data, size);
   if (qv::DibHandle block = qv::DibReadBmp(source)) {
     qv::fuzz::ExercisePicture(block);
     qv::DibFree(block);

@@ -27,7 +27,7 @@ struct Bytes {
 template <class F>
 std::optional<ArchiveFailureKind> Read(const std::vector<uint8_t>& bytes, F f,
                                        size_t buffer = ArchiveReader::kBufferSize) {
-  MemoryArchiveSource in(bytes);
+  MemoryCursor in(bytes);
   ArchiveReader ar(in, DocumentClasses(), nullptr, buffer);
   try {
     f(ar);
@@ -176,12 +176,12 @@ TEST(DocumentArchive, HostileCountsFailFast) {
   auto patched = bytes;
   for (int i = 0; i < 4; ++i) patched[patched.size() - 10 + i] = 0xFF;
   CScreenSaverDoc d;
-  MemoryArchiveSource in(patched);
+  MemoryCursor in(patched);
   EXPECT_EQ(ReadDocument(d, in, nullptr), DocumentLoadError::UnexpectedFormat);
 
   patched = bytes;
   for (int i = 0; i < 4; ++i) patched[patched.size() - 4 + i] = 0xFF;
-  MemoryArchiveSource in2(patched);
+  MemoryCursor in2(patched);
   EXPECT_EQ(ReadDocument(d, in2, nullptr), DocumentLoadError::UnexpectedFormat);
 
   // A phase-duration count beyond the data.
@@ -195,7 +195,7 @@ TEST(DocumentArchive, HostileCountsFailFast) {
   ASSERT_NE(at, patched.end());
   at[0] = 0xFF;
   at[1] = 0xFF;
-  MemoryArchiveSource in3(patched);
+  MemoryCursor in3(patched);
   EXPECT_EQ(ReadDocument(d, in3, nullptr), DocumentLoadError::UnexpectedFormat);
   EXPECT_EQ(d.m_SpriteList.GetCount(), 0u);
 }
@@ -217,7 +217,7 @@ TEST(DocumentArchive, EveryTruncationFailsCleanly) {
   for (size_t n = 0; n < bytes.size(); n += 1 + n / 64) {
     std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + n);
     CScreenSaverDoc d;
-    MemoryArchiveSource in(cut);
+    MemoryCursor in(cut);
     EXPECT_EQ(ReadDocument(d, in, nullptr), DocumentLoadError::UnexpectedFormat) << n;
     EXPECT_TRUE(d.m_SpriteList.IsEmpty());
     EXPECT_TRUE(d.m_SlideList.IsEmpty());

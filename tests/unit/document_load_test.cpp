@@ -11,7 +11,7 @@ namespace {
 
 DocumentLoadError Load(CScreenSaverDoc& d, const std::vector<uint8_t>& bytes,
                        PlainDocumentServices& services) {
-  MemoryArchiveSource in(bytes);
+  MemoryCursor in(bytes);
   return ReadDocument(d, in, &services);
 }
 
@@ -31,7 +31,7 @@ TEST(DocumentLoad, SignatureVersionAndReservedMode) {
   source.m_nReservedMode = 3;
   std::vector<uint8_t> bytes = WriteDocument(source, 399);
   CScreenSaverDoc d;
-  MemoryArchiveSource in(bytes);
+  MemoryCursor in(bytes);
   int version = -1;
   ASSERT_EQ(ReadDocument(d, in, nullptr, ArchiveReader::kBufferSize, &version), DocumentLoadError::None);
   EXPECT_EQ(version, 399);
@@ -46,7 +46,7 @@ TEST(DocumentLoad, SignatureVersionAndReservedMode) {
   bytes = WriteDocument(source, 349);
   std::copy_n("XXXXX04a9", 9, bytes.begin());
   CScreenSaverDoc old;
-  MemoryArchiveSource in2(bytes);
+  MemoryCursor in2(bytes);
   ASSERT_EQ(ReadDocument(old, in2, nullptr, ArchiveReader::kBufferSize, &version), DocumentLoadError::None);
   EXPECT_EQ(version, 0);
   const uint8_t sig[9] = {'Q', 'V', 'K', 'S', 'V', '0', '4', '1', '0'};

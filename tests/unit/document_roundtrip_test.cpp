@@ -108,7 +108,7 @@ TEST(DocumentRoundTrip, EveryFieldOfEveryClassInEveryVersion) {
     SCOPED_TRACE(v);
     const std::vector<uint8_t> bytes = WriteDocument(source, v);
     CScreenSaverDoc d;
-    MemoryArchiveSource in(bytes);
+    MemoryCursor in(bytes);
     int version = -1;
     ASSERT_EQ(ReadDocument(d, in, nullptr, ArchiveReader::kBufferSize, &version), DocumentLoadError::None);
     EXPECT_EQ(version, v);
@@ -216,7 +216,7 @@ TEST(DocumentRoundTrip, EveryTableFieldReadsBackInEveryVersion) {
     SCOPED_TRACE(v);
     const std::vector<uint8_t> bytes = WriteDocument(source, v);
     CScreenSaverDoc d;
-    MemoryArchiveSource in(bytes);
+    MemoryCursor in(bytes);
     ASSERT_EQ(ReadDocument(d, in, nullptr), DocumentLoadError::None);
     ExpectTableFields(tools::DocumentFields(), d, source, v);
     ASSERT_EQ(d.m_SpriteList.GetCount(), source.m_SpriteList.GetCount());
@@ -245,7 +245,7 @@ TEST(DocumentRoundTrip, DefaultDocumentAndClassTags) {
   const std::vector<uint8_t> tail = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
   EXPECT_TRUE(std::equal(tail.begin(), tail.end(), bytes.end() - 10));
   CScreenSaverDoc d;
-  MemoryArchiveSource in(bytes);
+  MemoryCursor in(bytes);
   ASSERT_EQ(ReadDocument(d, in, nullptr), DocumentLoadError::None);
   EXPECT_EQ(d.m_strFontFace, "Arial");
   EXPECT_EQ(d.m_nMediaFit, 1);

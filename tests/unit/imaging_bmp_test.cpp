@@ -16,7 +16,7 @@ using test::InfoHeader;
 using BmpTest = test::ImagingTest;
 
 DibHandle Read(const Bytes& file) {
-  MemoryPictureSource source(file.data(), file.size());
+  MemoryCursor source(file.data(), file.size());
   return DibReadBmp(source);
 }
 
@@ -206,7 +206,7 @@ TEST_F(BmpTest, WriteThenReadGivesTheSameBlock) {
   }
   test::TempFile file("w.bmp");
   ASSERT_EQ(DibWriteBmpFile(b.get(), file.path().c_str()), 0);
-  FilePictureSource source(file.path().c_str());
+  FileCursor source(file.path().c_str());
   ASSERT_TRUE(source.IsOpen());
   uint8_t head[14];
   ASSERT_TRUE(source.ReadExact(head, 14));
@@ -223,7 +223,7 @@ TEST_F(BmpTest, WriteThenReadGivesTheSameBlock) {
   UniqueDib pal(DibCreate(2, 2, 8));
   test::TempFile file8("p.bmp");
   ASSERT_EQ(DibWriteBmpFile(pal.get(), file8.path().c_str()), 0);
-  FilePictureSource s8(file8.path().c_str());
+  FileCursor s8(file8.path().c_str());
   s8.ReadExact(head, 14);
   EXPECT_EQ(GetU32(head + 10), 14u + 40 + 1024);
 }

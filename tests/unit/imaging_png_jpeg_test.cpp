@@ -19,12 +19,12 @@ using PngTest = test::ImagingTest;
 using JpegTest = test::ImagingTest;
 
 DibHandle ReadPng(const Bytes& file) {
-  MemoryPictureSource s(file.data(), file.size());
+  MemoryCursor s(file.data(), file.size());
   return DibReadPng(s);
 }
 
 DibHandle ReadJpeg(const Bytes& file, JpegOutput output = JpegOutput::kForScreen) {
-  MemoryPictureSource s(file.data(), file.size());
+  MemoryCursor s(file.data(), file.size());
   return DibReadJpeg(s, output);
 }
 

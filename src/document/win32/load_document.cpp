@@ -11,33 +11,6 @@
 
 namespace qv {
 
-namespace {
-
-class FileArchiveSource final : public ArchiveSource {
- public:
-  FileArchiveSource(HANDLE file, uint64_t position, uint64_t size)
-      : m_file(file), m_left(size > position ? size - position : 0) {}
-
-  size_t Read(uint8_t* dst, size_t n) override {
-    size_t total = 0;
-    while (total < n) {
-      const DWORD want = static_cast<DWORD>(std::min<size_t>(n - total, 1u << 20));
-      DWORD got = 0;
-      if (!::ReadFile(m_file, dst + total, want, &got, nullptr) || got == 0) break;
-      total += got;
-    }
-    m_left -= std::min<uint64_t>(m_left, total);
-    return total;
-  }
-  uint64_t Remaining() const override { return m_left; }
-
- private:
-  HANDLE m_file;
-  uint64_t m_left;
-};
-
-}  // namespace
-
 std::string Utf16ToAnsiCodePage(const unsigned char* utf16le, size_t count) {
   if (count == 0 || count > 0x7FFFFFFF) return {};
   std::wstring wide(count, L'\0');
@@ -89,23 +62,12 @@ std::unique_ptr<DecodedPicture> Win32DocumentServices::DecodePictureFile(const s
 
 bool LoadDocument(CScreenSaverDoc& doc, const DocumentLocation& where,
                   DocumentServices& services) {
-  const HANDLE file = ::CreateFileA(where.modulePath.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-
-  LARGE_INTEGER size = {};
-  LARGE_INTEGER start = {};
-  start.QuadPart = static_cast<LONGLONG>(where.archiveStart);
-  DocumentLoadError error = DocumentLoadError::UnexpectedFormat;
-  if (::GetFileSizeEx(file, &size) && ::SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) {
-    SetUtf16ToAnsi(&Utf16ToAnsiCodePage);
-    FileArchiveSource source(file, where.archiveStart, static_cast<uint64_t>(size.QuadPart));
-    error = ReadDocument(doc, source, &services, ArchiveReader::kBufferSize);
-  } else {
-    doc.DeleteContents();
-  }
-  ::CloseHandle(file);
+  Win32FileSource file;
+  if (!file.Open(where.modulePath)) return false;
+  // A start past the end leaves the cursor empty: the archive reads as unexpected.
+  SetUtf16ToAnsi(&Utf16ToAnsiCodePage);
+  ByteCursor source(file, where.archiveStart, UINT64_MAX);
+  const DocumentLoadError error = ReadDocument(doc, source, &services, ArchiveReader::kBufferSize);
 
   if (error == DocumentLoadError::None) return true;
   ::MessageBoxA(nullptr, DocumentLoadMessage(error), nullptr, MB_OK | MB_ICONWARNING);
