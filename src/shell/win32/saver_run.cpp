@@ -97,6 +97,14 @@ bool OpenFeedLink(HWND hwnd) {
   return false;
 }
 
+// A warning box shown while the window is created takes the activation from it; the
+// close that loss posted is no input of the user's.
+void DropCloseFromWarning(HWND hwnd) {
+  MSG posted;
+  while (PeekMessageA(&posted, hwnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
+  }
+}
+
 LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   EnumerateMonitors();
   Run.spritesVisible = false;
@@ -108,7 +116,10 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   // The package header and the user's settings. Without them nothing else runs: the
   // window stays black and input closes it as usual.
   RegisterDialogClasses(Shell.instance);
-  if (!LoadPackage()) return 0;
+  if (!LoadPackage()) {
+    DropCloseFromWarning(hwnd);
+    return DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
+  }
   if (Run.preview) Header.NoSplash = 1;
   InstallWin32WaveOut();
   MuteMixerForRun(Run.preview, Settings.MuteSound != 0);
@@ -141,11 +152,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   Win32DocumentServices documentServices;
   if (!LoadDocument(RunDocument, DocumentLocation{ModulePath, BlockOffset(Header, PackageBlock::Document)},
                     documentServices)) {
-    // The warning box took the activation from this window before it was shown; the
-    // close that loss posted is no input of the user's.
-    MSG posted;
-    while (PeekMessageA(&posted, hwnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
-    }
+    DropCloseFromWarning(hwnd);
   }
   if (RunDocument.m_bFastTimingLoaded) Run.fastTiming = RunDocument.m_bFastTiming != 0;
 
