@@ -19,6 +19,7 @@
 #include "media/win32/wave_out_win32.h"
 #include "base/window_messages.h"
 #include "media/win32/logo_wnd.h"
+#include "shell/fixed_preview.h"
 #include "shell/win32/feed_hand_over.h"
 #include "shell/win32/saver_shell.h"
 
@@ -128,11 +129,16 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   MakeAppPalette(AppPalette());
 
-  if (Run.preview && Header.FixedPreview) {
-    // Only the fixed preview picture is shown: the package's, or the program's own.
+  const FixedPreviewPlan fixedPreview = PlanFixedPreview(Run.preview, Header.FixedPreview, Header.FixedPreviewSize);
+  if (fixedPreview.active) {
+    // Only the fixed preview picture is shown: the package's, or the program's own when
+    // the package carries none. A block that does not decode leaves the window black.
     ExtractPackageBlocks(ExtractMode::FixedPreview, Settings.MuteSound != 0);
-    if (Extracted.fixedPreview.empty() || !FixedPreviewPicture.LoadFile(Extracted.fixedPreview))
+    if (fixedPreview.source == FixedPreviewSource::PackageBlock) {
+      FixedPreviewPicture.LoadFile(Extracted.fixedPreview);  // empty on failure
+    } else if (fixedPreview.source == FixedPreviewSource::BuiltIn) {
       FixedPreviewPicture.Attach(DibLoadJpegResource("PREVIEWPIC"));
+    }
     WriteTestDiagnostic();
     return result;
   }
