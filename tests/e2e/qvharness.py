@@ -457,6 +457,13 @@ def reg_add(key_path, name, value, kind="REG_SZ"):
     wine(["reg", "add", key_path, "/v", name, "/t", kind, "/d", str(value), "/f"], timeout=30, check=True)
 
 
+def set_dpi(dpi):
+    """The screen resolution Wine reports to programs started from now on."""
+    reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", dpi, "REG_DWORD")
+    wine(["reg", "add", r"HKCC\Software\Fonts", "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
+         timeout=30)
+
+
 def reg_query(key_path, name):
     """The value's text as reg prints it, or None when missing."""
     p = wine(["reg", "query", key_path, "/v", name], timeout=30)
