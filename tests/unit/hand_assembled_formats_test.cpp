@@ -10,24 +10,14 @@
 #include <vector>
 
 #include "base/byte_reader.h"
+#include "byte_builder.h"
 #include "document/screen_saver_doc.h"
 #include "package/package_reader.h"
 #include "package_test_util.h"
 
 namespace {
 
-struct Bytes {
-  std::vector<uint8_t> b;
-  Bytes& u8(uint8_t v) { b.push_back(v); return *this; }
-  Bytes& u16(uint16_t v) { return u8(v & 0xFF).u8(v >> 8); }
-  Bytes& u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
-  Bytes& raw(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
-  Bytes& raw(const std::vector<uint8_t>& v) { b.insert(b.end(), v.begin(), v.end()); return *this; }
-  // Package string: u32 length counting the terminating zero, then the bytes.
-  Bytes& text(const std::string& s) { return u32(static_cast<uint32_t>(s.size() + 1)).raw(s).u8(0); }
-  // Archive string, short form: one length byte.
-  Bytes& archiveText(const std::string& s) { return u8(static_cast<uint8_t>(s.size())).raw(s); }
-};
+using qvtest::Bytes;
 
 std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data) {
   uLongf size = compressBound(static_cast<uLong>(data.size()));
