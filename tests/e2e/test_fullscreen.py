@@ -65,6 +65,10 @@ class FullScreen(unittest.TestCase):
             values = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
         if values["ScreenDpiY"] != "144":
             self.skipTest(f"Wine did not take LogPixels 144 (reads {values['ScreenDpiY']})")
+        # Wine scales no full-screen window either way; the awareness it granted shows that
+        # the manifest's declaration was read (2: per monitor; -1: no such query).
+        if values.get("DpiAwareness", "-1") != "-1":
+            self.assertEqual(values["DpiAwareness"], "2")
         self.assert_covers_screen(window)
         self.assertTrue(saver.stays_running(1.5))
         pic = h.screenshot(h.artifact("fullscreen-144dpi.png"))
