@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "document/archive_reader.h"
+#include "file_services.h"
 #include "document/plain_services.h"
 #include "document/screen_saver_doc.h"
 #include "imaging/bmp_codec.h"
@@ -101,43 +102,6 @@ void TraceTick(FILE* trace, int tick, CSpriteList& sprites) {
   }
   std::fprintf(trace, "]}\n");
 }
-
-// Pictures decode from memory by the kind their name gives; external files come from
-// the real file system.
-class RenderServices final : public DocumentServices {
- public:
-  bool FileExists(const std::string& path) override {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec);
-  }
-  bool MediaFilesSupported() override { return true; }
-  std::unique_ptr<DecodedPicture> DecodePictureBytes(const std::vector<uint8_t>& bytes,
-                                                     const std::string& storedName, TempFileForm) override {
-    MemoryCursor source(bytes.data(), bytes.size());
-    DibHandle block = nullptr;
-    switch (PictureTypeCode(storedName)) {
-      case kFileTypeBmp: block = DibReadBmp(source); break;
-      case kFileTypeJpeg: block = DibReadJpeg(source); break;
-      case kFileTypePng: block = DibReadPng(source); break;
-      default: break;
-    }
-    if (!block) return nullptr;
-    auto picture = std::make_unique<DecodedPicture>();
-    picture->Attach(block);
-    return picture;
-  }
-  std::unique_ptr<DecodedPicture> DecodePictureFile(const std::string& path) override {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return nullptr;
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size <= 0 || size > (int64_t{1} << 30)) return nullptr;
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    in.seekg(0);
-    in.read(reinterpret_cast<char*>(bytes.data()), size);
-    return DecodePictureBytes(bytes, path, TempFileForm::Direct);
-  }
-};
 
 // Counts what the scene hands over, so the summary can tell how much was redrawn.
 struct CountingPresenter final : ScenePresenter {
@@ -235,7 +199,7 @@ int main(int argc, char** argv) {
 
   SetPlainScreenDepth(depth);  // the surfaces take the screen depth asked for
   CScreenSaverDoc doc;
-  RenderServices services;
+  tools::FileDocumentServices services;  // external files as named
   MemoryCursor source(archive);
   const DocumentLoadError docError = ReadDocument(doc, source, &services);
   if (docError != DocumentLoadError::None) {

@@ -421,6 +421,19 @@ class Picture:
             f.write(png)
 
 
+def black_until_key(saver):
+    """For a saver that should stay open and black until input: whether it stays running
+    for 1.5 s, the colours inside its window (10 pixels in from each edge), and its exit
+    code after a key. Expect (True, {(0, 0, 0)}, 0)."""
+    window = saver_window()
+    stayed = saver.stays_running(1.5)
+    shot = screenshot()
+    left, top, right, bottom = window.rect
+    colours = shot.region_colours(left + 10, top + 10, min(right, SCREEN[0]) - 10, min(bottom, SCREEN[1]) - 10)
+    key("a")
+    return stayed, colours, saver.wait(15)
+
+
 def screenshot(save_as=None):
     """Grabs the whole display as 8-bit RGB (ImageMagick's import, as a PPM)."""
     p = subprocess.run(["import", "-display", display(), "-window", "root", "-depth", "8", "ppm:-"],
@@ -455,6 +468,13 @@ def artifact(name):
 
 def reg_add(key_path, name, value, kind="REG_SZ"):
     wine(["reg", "add", key_path, "/v", name, "/t", kind, "/d", str(value), "/f"], timeout=30, check=True)
+
+
+def set_dpi(dpi):
+    """The screen resolution Wine reports to programs started from now on."""
+    reg_add(r"HKCU\Control Panel\Desktop", "LogPixels", dpi, "REG_DWORD")
+    wine(["reg", "add", r"HKCC\Software\Fonts", "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
+         timeout=30)
 
 
 def reg_query(key_path, name):

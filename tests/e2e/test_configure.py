@@ -58,12 +58,7 @@ def click_item(dialog, control):
     h.click()
 
 
-def set_dpi(dpi):
-    """The screen resolution Wine reports to programs started from now on."""
-    h.wine(["reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
-           timeout=30, check=True)
-    h.wine(["reg", "add", r"HKCC\Software\Fonts", "/v", "LogPixels", "/t", "REG_DWORD", "/d", str(dpi), "/f"],
-           timeout=30)
+set_dpi = h.set_dpi
 
 
 def rows_of(picture, rect):

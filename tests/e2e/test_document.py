@@ -65,14 +65,7 @@ class Document(unittest.TestCase):
         h.wait_for(lambda: not h.find_windows("#32770"), 15, what="the message box to close")
         values = self.diagnostic(out)
         self.assertEqual((values["DocumentSprites"], values["MissingFiles"]), ("0", "0"))
-        window = h.saver_window()
-        self.assertTrue(saver.stays_running(1.5))
-        shot = h.screenshot()
-        left, top, right, bottom = window.rect
-        self.assertEqual(shot.region_colours(left + 10, top + 10, min(right, h.SCREEN[0]) - 10,
-                                             min(bottom, h.SCREEN[1]) - 10), {(0, 0, 0)})
-        h.key("a")
-        self.assertEqual(saver.wait(15), 0)
+        self.assertEqual(h.black_until_key(saver), (True, {(0, 0, 0)}, 0))
 
     def test_good_document_loads_its_sprites(self):
         saver, out = self.start(self.good)

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Full-screen runs: the spellings of the mode, the window the saver opens, the input that
 closes it (and the input that does not), power and system commands, a second saver."""
+import os
 import unittest
 
 import qvharness as h
@@ -45,6 +46,36 @@ class FullScreen(unittest.TestCase):
         pic = h.screenshot(h.artifact("fullscreen.png"))
         self.assertEqual((pic.width, pic.height), h.SCREEN)
         self.assertEqual(pic.region_colours(0, 0, pic.width, pic.height), {(0, 0, 0)})
+
+    def test_at_144_dpi_the_window_covers_the_screen_in_pixels(self):
+        # The runtime declares itself aware of each monitor's resolution, so at 150 % the
+        # system neither scales its window nor reports a smaller screen.
+        self.addCleanup(h.set_dpi, 96)
+        h.set_dpi(144)
+        out = h.artifact("fullscreen-144dpi.txt")
+        if os.path.exists(out):
+            os.remove(out)
+        h.park_pointer()
+        saver = h.Saver("/s", extra_env={"QV_TEST_DIAGNOSTIC_FILE": h.winpath(out)})
+        self.addCleanup(saver.kill)
+        window = h.saver_window()
+        h.wait_for(lambda: os.path.exists(out) and "String8000=" in open(out, encoding="cp1252").read(), 20,
+                   what="the diagnostic file")
+        with open(out, encoding="cp1252") as f:
+            values = dict(line.rstrip("\n").split("=", 1) for line in f if "=" in line)
+        if values["ScreenDpiY"] != "144":
+            self.skipTest(f"Wine did not take LogPixels 144 (reads {values['ScreenDpiY']})")
+        # Wine scales no full-screen window either way; the awareness it granted shows that
+        # the manifest's declaration was read (2: per monitor; -1: no such query).
+        if values.get("DpiAwareness", "-1") != "-1":
+            self.assertEqual(values["DpiAwareness"], "2")
+        self.assert_covers_screen(window)
+        self.assertTrue(saver.stays_running(1.5))
+        pic = h.screenshot(h.artifact("fullscreen-144dpi.png"))
+        self.assertEqual((pic.width, pic.height), h.SCREEN)
+        self.assertEqual(pic.region_colours(0, 0, pic.width, pic.height), {(0, 0, 0)})
+        h.key("a")
+        self.assertEqual(saver.wait(10), 0)
 
     def test_mouse_click_closes(self):
         saver, _ = self.start("/s")

@@ -4,24 +4,13 @@
 #include <optional>
 
 #include "document/ansi_text.h"
+#include "byte_builder.h"
 #include "document_test_support.h"
 
 using namespace qv;
 using namespace qvtest;
 
 namespace {
-
-struct Bytes {
-  std::vector<uint8_t> b;
-  Bytes& u8(uint8_t v) { b.push_back(v); return *this; }
-  Bytes& u16(uint16_t v) { return u8(v & 0xFF).u8(v >> 8); }
-  Bytes& u32(uint32_t v) { return u16(v & 0xFFFF).u16(v >> 16); }
-  Bytes& raw(const std::string& s) { b.insert(b.end(), s.begin(), s.end()); return *this; }
-  Bytes& fill(size_t n, uint8_t v) { b.insert(b.end(), n, v); return *this; }
-  Bytes& newClass(const std::string& name, uint16_t schema = 0) {
-    return u16(0xFFFF).u16(schema).u16(static_cast<uint16_t>(name.size())).raw(name);
-  }
-};
 
 // Runs f on a reader over the bytes and returns how it ended.
 template <class F>

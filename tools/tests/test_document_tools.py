@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The document in the author tools: quorvex-pack writes a manifest's [Document] table,
 quorvex-info --json shows every stored field, and quorvex-unpack takes a saver apart so
-that quorvex-pack rebuilds it byte for byte, for every document version. Stored names
+that quorvex-pack rebuilds it byte for byte, for every document version; quorvex-info
+--resolve shows what the runtime's load rules drop and why. Stored names
 never lead a file out of the unpack folder, and nothing is overwritten without --force.
 
   test_document_tools.py QUORVEX-PACK QUORVEX-INFO QUORVEX-UNPACK"""
@@ -269,6 +270,70 @@ class Tools(unittest.TestCase):
         out = self.info(self.packed('ScrName = "S"\nDocument = "cut.qvd"\n'))[1]
         self.assertEqual((out["document"]["DocVersion"], out["document"]["m_nDesignWidth"],
                           out["document"]["m_crGradientFrom"]), (410, 1440, 0x01ABCDEF))
+
+    def test_resolve_shows_what_the_runtime_drops_and_why(self):
+        # A 1 x 1 24-bit BMP, written out by hand.
+        bmp = (b"BM" + (58).to_bytes(4, "little") + b"\0\0\0\0" + (54).to_bytes(4, "little") +
+               (40).to_bytes(4, "little") + (1).to_bytes(4, "little") + (1).to_bytes(4, "little") +
+               (1).to_bytes(2, "little") + (24).to_bytes(2, "little") + bytes(24) + b"\x10\x20\x30\0")
+        os.makedirs(self.path("pics"))
+        os.makedirs(self.path("sounds"))
+        for name, data in (("ok.bmp", bmp), ("pics/ext.bmp", bmp), ("bad.png", b"not a picture"),
+                           ("sounds/here.wav", b"RIFF")):
+            with open(self.path(name), "wb") as f:
+                f.write(data)
+        saver = self.packed('ScrName = "R"\n[Document]\n'
+                            'm_nBackgroundKind = 0\n'
+                            'm_BackgroundPicture = { file = "bad.png", name = "bad.png" }\n'
+                            'm_MediaFile = { name = "  www.example.test/m.avi " }\n'
+                            'm_Sound = { name = " sounds\\\\here.wav " }\n'
+                            'm_ExtraPicture = { name = "nothere.png" }\n'
+                            '[[Document.Sprites]]\nm_Picture = { file = "ok.bmp", name = "ok.bmp" }\n'
+                            'm_SoundCollide = { name = "gone.wav" }\n'
+                            '[[Document.Sprites]]\nm_Picture = { name = "pics\\\\ext.bmp" }\n'
+                            '[[Document.Sprites]]\nm_Picture = { name = "missing.bmp" }\n'
+                            '[[Document.Sprites]]\nm_Picture = { file = "ok.bmp", name = "ok.txt" }\n')
+        # The default view stays as stored.
+        stored = self.info(saver)[1]["document"]
+        self.assertEqual((len(stored["sprites"]), stored["m_nMissingFiles"]), (4, 0))
+
+        p = subprocess.run([INFO, saver, "--json", "--resolve"], capture_output=True, text=True, timeout=60)
+        self.assertEqual(p.returncode, 0, p.stderr)
+        out = json.loads(p.stdout)
+        doc, resolved = out["document"], out["resolved"]
+        self.assertEqual(doc["m_nBackgroundKind"], 1)  # the embedded picture did not decode
+        self.assertEqual(doc["m_BackgroundPicture"], {"name": "", "size": 0})
+        self.assertEqual(doc["m_MediaFile"]["name"], "www.example.test/m.avi")  # an address, trimmed
+        self.assertEqual(doc["m_Sound"]["name"], "sounds\\here.wav")  # found beside the saver
+        self.assertEqual(doc["m_ExtraPicture"]["name"], "")
+        self.assertEqual([s["m_Picture"]["name"] for s in doc["sprites"]], ["ok.bmp", "pics\\ext.bmp"])
+        self.assertEqual(doc["sprites"][0]["m_SoundCollide"]["name"], "")
+        self.assertEqual((doc["m_nMissingFiles"], resolved["MissingFiles"], resolved["SpritesStored"]), (1, 1, 4))
+        notes = {(n["where"], n["slot"]): n for n in resolved["notes"]}
+        self.assertEqual(sorted(notes), [("document", "BackgroundPicture"), ("document", "ExtraPicture"),
+                                         ("sprite 1", "SoundCollide"), ("sprite 3", "Picture"),
+                                         ("sprite 4", "Picture")])
+        self.assertEqual(notes[("document", "BackgroundPicture")]["action"], "emptied")
+        self.assertIn("does not decode", notes[("document", "BackgroundPicture")]["reason"])
+        self.assertFalse(notes[("document", "ExtraPicture")]["counted"])
+        self.assertTrue(notes[("sprite 1", "SoundCollide")]["counted"])
+        self.assertIn("not found: " + self.path("gone.wav"), notes[("sprite 1", "SoundCollide")]["reason"])
+        self.assertEqual(notes[("sprite 3", "Picture")]["action"], "dropped")
+        self.assertIn("not found", notes[("sprite 3", "Picture")]["reason"])
+        self.assertIn("extension", notes[("sprite 4", "Picture")]["reason"])
+
+        text = subprocess.run([INFO, saver, "--resolve"], capture_output=True, text=True, timeout=60)
+        self.assertEqual(text.returncode, 0)
+        self.assertIn("2 of 4 kept", text.stdout)
+        self.assertIn('dropped   sprite 3 Picture "missing.bmp": not found', text.stdout)
+        self.assertIn("(counted missing)", text.stdout)
+
+        # The exit codes stay: a document that cannot be read is 3, with the reason.
+        with open(self.path("cut.qvd"), "wb") as f:
+            f.write(b"QVKSV0410\0")
+        broken = self.packed('ScrName = "S"\nDocument = "cut.qvd"\n', out="broken.scr")
+        p = subprocess.run([INFO, broken, "--json", "--resolve"], capture_output=True, text=True, timeout=60)
+        self.assertEqual((p.returncode, json.loads(p.stdout)["error"]), (3, {"message": "Unexpected file format."}))
 
     def test_default_document_when_the_manifest_names_none(self):
         code, out = self.info(self.packed('ScrName = "S"\n'))

@@ -14,6 +14,7 @@
 #include "package/file_types.h"
 #include "package/win32/package_files.h"
 #include "scene/frame_pacer.h"
+#include "scene/play_once.h"
 #include "scene/win32/perf_timer.h"
 #include "base/win32/monitors.h"
 
@@ -148,9 +149,9 @@ void CAnimWnd::StartMedia() {
     SetActiveWindow(m_hWnd);
     // A media file that cannot be played is over before it began: a play-once intro
     // must not keep the sprites and the sound waiting for ever.
-    if (!m_pMediaWnd) m_bMediaFinished = true;
+    if (!m_pMediaWnd) m_bMediaFinished = MediaFinished(false, false);
   }
-  if (windows7 && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce && !m_bMediaFinished) return;
+  if (windows7 && MediaHoldsScene(!m_strMediaPath.empty(), doc->m_bMediaPlayOnce != 0, m_bMediaFinished)) return;
   StartSound();
 }
 
@@ -187,13 +188,14 @@ void CAnimWnd::FinishMedia() {
 
 bool CAnimWnd::OnFrame() {
   CScreenSaverDoc* doc = m_scene.Document();
-  const bool playOnceRunning = doc && !m_strMediaPath.empty() && doc->m_bMediaPlayOnce && !m_bMediaFinished;
+  const bool playOnceRunning =
+      doc && MediaHoldsScene(!m_strMediaPath.empty(), doc->m_bMediaPlayOnce != 0, m_bMediaFinished);
   if (!playOnceRunning && !m_scene.SpritesVisible()) {
     m_scene.SetSpritesVisible(true);
     m_scene.UpdateAll();
   }
   if (!m_strMediaPath.empty() && m_pMediaWnd) {
-    m_bMediaFinished = m_pMediaWnd->Ended();
+    m_bMediaFinished = MediaFinished(true, m_pMediaWnd->Ended());
     if (m_bMediaFinished && doc && doc->m_bMediaPlayOnce && m_pMediaWnd->IsWindow()) FinishMedia();
   }
   if (m_pMediaWnd) m_pMediaWnd->Tick();

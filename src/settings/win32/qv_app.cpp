@@ -135,6 +135,22 @@ std::string LoadLocalisedString(int id) {
   return std::string(narrow, bytes > 0 ? static_cast<size_t>(bytes) : 0);
 }
 
+namespace {
+// The DPI awareness the system gave this thread (2: per monitor, 1: system, 0: none);
+// -1 on systems without the query.
+int DpiAwareness() {
+  using GetContext = void*(WINAPI*)();
+  using AwarenessOf = int(WINAPI*)(void*);
+  const HMODULE user32 = GetModuleHandleA("user32.dll");
+  if (!user32) return -1;
+  const auto getContext = reinterpret_cast<GetContext>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+  const auto awarenessOf = reinterpret_cast<AwarenessOf>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  return getContext && awarenessOf ? awarenessOf(getContext()) : -1;
+}
+}  // namespace
+
 void WriteTestDiagnostic(int documentSprites, int missingFiles) {
   char path[MAX_PATH] = {};
   const DWORD n = GetEnvironmentVariableA("QV_TEST_DIAGNOSTIC_FILE", path, MAX_PATH);
@@ -148,7 +164,8 @@ void WriteTestDiagnostic(int documentSprites, int missingFiles) {
                Settings.UseProxy, Settings.FeedListSetting.c_str());
   if (documentSprites >= 0)
     std::fprintf(f, "DocumentSprites=%d\nMissingFiles=%d\n", documentSprites, missingFiles);
-  std::fprintf(f, "DialogBaseHeight=%d\nScreenDpiY=%d\n", DialogBaseHeight, ScreenDpiY);
+  std::fprintf(f, "DialogBaseHeight=%d\nScreenDpiY=%d\nDpiAwareness=%d\n", DialogBaseHeight, ScreenDpiY,
+               DpiAwareness());
   std::fprintf(f, "LanguageCode=%d\nTempFolder=%s\nModule=%s\nSplash=%s\nString8000=%s\n", LanguageCode,
                Temp().TempFolder.c_str(), Extracted.module.c_str(), Extracted.splash.c_str(),
                LoadLocalisedString(8000).c_str());

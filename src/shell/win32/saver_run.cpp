@@ -19,6 +19,7 @@
 #include "media/win32/wave_out_win32.h"
 #include "base/window_messages.h"
 #include "media/win32/logo_wnd.h"
+#include "shell/fixed_preview.h"
 #include "shell/win32/feed_hand_over.h"
 #include "shell/win32/saver_shell.h"
 
@@ -97,6 +98,14 @@ bool OpenFeedLink(HWND hwnd) {
   return false;
 }
 
+// A warning box shown while the window is created takes the activation from it; the
+// close that loss posted is no input of the user's.
+void DropCloseFromWarning(HWND hwnd) {
+  MSG posted;
+  while (PeekMessageA(&posted, hwnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
+  }
+}
+
 LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   EnumerateMonitors();
   Run.spritesVisible = false;
@@ -108,7 +117,10 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   // The package header and the user's settings. Without them nothing else runs: the
   // window stays black and input closes it as usual.
   RegisterDialogClasses(Shell.instance);
-  if (!LoadPackage()) return 0;
+  if (!LoadPackage()) {
+    DropCloseFromWarning(hwnd);
+    return DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
+  }
   if (Run.preview) Header.NoSplash = 1;
   InstallWin32WaveOut();
   MuteMixerForRun(Run.preview, Settings.MuteSound != 0);
@@ -117,11 +129,16 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   MakeAppPalette(AppPalette());
 
-  if (Run.preview && Header.FixedPreview) {
-    // Only the fixed preview picture is shown: the package's, or the program's own.
+  const FixedPreviewPlan fixedPreview = PlanFixedPreview(Run.preview, Header.FixedPreview, Header.FixedPreviewSize);
+  if (fixedPreview.active) {
+    // Only the fixed preview picture is shown: the package's, or the program's own when
+    // the package carries none. A block that does not decode leaves the window black.
     ExtractPackageBlocks(ExtractMode::FixedPreview, Settings.MuteSound != 0);
-    if (Extracted.fixedPreview.empty() || !FixedPreviewPicture.LoadFile(Extracted.fixedPreview))
+    if (fixedPreview.source == FixedPreviewSource::PackageBlock) {
+      FixedPreviewPicture.LoadFile(Extracted.fixedPreview);  // empty on failure
+    } else if (fixedPreview.source == FixedPreviewSource::BuiltIn) {
       FixedPreviewPicture.Attach(DibLoadJpegResource("PREVIEWPIC"));
+    }
     WriteTestDiagnostic();
     return result;
   }
@@ -141,11 +158,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   Win32DocumentServices documentServices;
   if (!LoadDocument(RunDocument, DocumentLocation{ModulePath, BlockOffset(Header, PackageBlock::Document)},
                     documentServices)) {
-    // The warning box took the activation from this window before it was shown; the
-    // close that loss posted is no input of the user's.
-    MSG posted;
-    while (PeekMessageA(&posted, hwnd, WM_CLOSE, WM_CLOSE, PM_REMOVE)) {
-    }
+    DropCloseFromWarning(hwnd);
   }
   if (RunDocument.m_bFastTimingLoaded) Run.fastTiming = RunDocument.m_bFastTiming != 0;
 
