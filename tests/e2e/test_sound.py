@@ -304,6 +304,25 @@ class Sound(unittest.TestCase):
         for a, b in zip(chimes, chimes[1:]):
             self.assertLessEqual(abs(b - a - len(self.chime)), 4)
 
+    def test_sound_waits_for_a_play_once_intro(self):
+        # A FLIC intro played once (2 s, then the window closes): the chime starts only
+        # after it. One second in, nothing of the chime may be in the capture yet.
+        import test_media
+        test_media.make_flic(os.path.join(FOLDER, "media", "intro.flc"))
+        saver = pack(FOLDER, "intro-sound", 'm_Sound = "media/chime.wav"\nm_bSoundLoop = false\n'
+                     'm_MediaFile = "media/intro.flc"\nm_nMediaFit = 0\nm_bMediaPlayOnce = true\n')
+        raw = os.path.join(FOLDER, "intro-sound.raw")
+
+        def chimes_so_far():
+            time.sleep(1.0)
+            files = [f for f in glob.glob(raw + "*") if not f.endswith(".conf")]
+            return sum(len(matches(samples16(f), self.chime)) for f in files)
+
+        run = SoundRun(saver, "intro-sound", 6, "Quorvex Sound intro-sound", watch=chimes_so_far)
+        self.assertTrue(run.survived)
+        self.assertEqual(run.during, 0, "the chime started while the intro played")
+        self.assertEqual([len(m) for m in matches_in(run.streams, self.chime)], [1], "the chime after the intro")
+
     def test_bounce_sounds_follow_the_bounces(self):
         run = SoundRun(self.bouncer, "bouncer", 5, "Quorvex Sound bouncer")
         events = [int(line[0]) for line in run.log if line[1] == "sprite" and line[2] == "2"]
