@@ -17,7 +17,7 @@ inline void PutId(std::vector<uint8_t>& b, const char* id) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(id[i]));
 }
 
-struct WaveSpec {
+struct WaveLayout {
   uint16_t tag = 1, channels = 1, align = 2, bits = 16;
   uint32_t rate = 22050;
   uint32_t fmtLength = 16;               // a longer format chunk carries zero bytes after
@@ -27,7 +27,7 @@ struct WaveSpec {
   int64_t declaredData = -1;             // the data chunk's length field; -1: true size
 };
 
-inline std::vector<uint8_t> MakeWave(const WaveSpec& s) {
+inline std::vector<uint8_t> MakeWave(const WaveLayout& s) {
   std::vector<uint8_t> b;
   PutId(b, "RIFF");
   Put32(b, 0);

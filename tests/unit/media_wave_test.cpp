@@ -13,7 +13,7 @@ namespace qv {
 namespace {
 
 using test::MakeWave;
-using test::WaveSpec;
+using test::WaveLayout;
 
 uint16_t SampleAt(const uint8_t* p, size_t i) { return static_cast<uint16_t>(p[2 * i] | (p[2 * i + 1] << 8)); }
 
@@ -28,11 +28,11 @@ TEST(WaveImage, CanonicalHeaderReadsAsBefore) {
 }
 
 TEST(WaveImage, ChunksBeforeDataAndLongFormatAreWalkedOver) {
-  WaveSpec spec;
-  spec.fmtLength = 18;  // 2 bytes longer: the fixed offset would be off by one sample
-  spec.extraChunks = {"JUNK"};
-  spec.chunksBeforeData = {"LIST", "fact"};
-  const auto image = MakeWave(spec);
+  WaveLayout layout;
+  layout.fmtLength = 18;  // 2 bytes longer: the fixed offset would be off by one sample
+  layout.extraChunks = {"JUNK"};
+  layout.chunksBeforeData = {"LIST", "fact"};
+  const auto image = MakeWave(layout);
   const WaveImageInfo info = ReadWaveImage(image);
   ASSERT_TRUE(info.ok);
   EXPECT_EQ(info.format.samplesPerSec, 22050u);
@@ -42,18 +42,18 @@ TEST(WaveImage, ChunksBeforeDataAndLongFormatAreWalkedOver) {
 }
 
 TEST(WaveImage, OddChunkLengthsArePadded) {
-  WaveSpec spec;
-  spec.fmtLength = 19;
-  const auto image = MakeWave(spec);
+  WaveLayout layout;
+  layout.fmtLength = 19;
+  const auto image = MakeWave(layout);
   const WaveImageInfo info = ReadWaveImage(image);
   ASSERT_TRUE(info.ok);
   EXPECT_EQ(SampleAt(image.data() + info.dataOffset, 0), 1000);
 }
 
 TEST(WaveImage, DataIsClippedToBytesPresentAndWholeFrames) {
-  WaveSpec spec;
-  spec.declaredData = 0x7FFFFFF0;  // a giant declared size
-  auto image = MakeWave(spec);
+  WaveLayout layout;
+  layout.declaredData = 0x7FFFFFF0;  // a giant declared size
+  auto image = MakeWave(layout);
   image.pop_back();                // and a torn last sample
   const WaveImageInfo info = ReadWaveImage(image);
   ASSERT_TRUE(info.ok);
@@ -64,16 +64,16 @@ TEST(WaveImage, RefusesWhatTheDeviceMustNotSee) {
   EXPECT_FALSE(ReadWaveImage(std::vector<uint8_t>(43, 0x11)).ok) << "shorter than 44 bytes";
   EXPECT_FALSE(ReadWaveImage({}).ok);
   for (int field = 0; field < 3; ++field) {
-    WaveSpec spec;
-    if (field == 0) spec.channels = 0;
-    if (field == 1) spec.rate = 0;
-    if (field == 2) spec.align = 0;
-    EXPECT_FALSE(ReadWaveImage(MakeWave(spec)).ok) << "zero field " << field;
+    WaveLayout layout;
+    if (field == 0) layout.channels = 0;
+    if (field == 1) layout.rate = 0;
+    if (field == 2) layout.align = 0;
+    EXPECT_FALSE(ReadWaveImage(MakeWave(layout)).ok) << "zero field " << field;
   }
-  WaveSpec tiny;
+  WaveLayout tiny;
   tiny.fmtLength = 14;  // too short to hold a format
   EXPECT_FALSE(ReadWaveImage(MakeWave(tiny)).ok);
-  WaveSpec empty;
+  WaveLayout empty;
   empty.samples = 0;
   EXPECT_FALSE(ReadWaveImage(MakeWave(empty)).ok) << "no samples";
   // RIFF/WAVE without a data chunk: not read at the fixed offsets.
@@ -81,7 +81,7 @@ TEST(WaveImage, RefusesWhatTheDeviceMustNotSee) {
   noData[36] = 'x';
   EXPECT_FALSE(ReadWaveImage(noData).ok);
   // A chunk length that points far past the end ends the walk.
-  WaveSpec huge;
+  WaveLayout huge;
   huge.extraChunks = {"JUNK"};
   auto wild = MakeWave(huge);
   wild[16] = wild[17] = wild[18] = wild[19] = 0xFF;
@@ -118,9 +118,9 @@ TEST_F(ClipFixture, LoadOpensTheMapperOncePerDeviceUntilOneSucceeds) {
 }
 
 TEST_F(ClipFixture, PlayQueuesTheSamplesOnceOrLooping) {
-  WaveSpec spec;
-  spec.chunksBeforeData = {"LIST"};
-  ASSERT_TRUE(clip.LoadBlock(MakeWave(spec)));
+  WaveLayout layout;
+  layout.chunksBeforeData = {"LIST"};
+  ASSERT_TRUE(clip.LoadBlock(MakeWave(layout)));
   const WaveHeader* once = clip.Play(false);
   ASSERT_NE(once, nullptr);
   EXPECT_EQ(once->length, 200u);
@@ -153,7 +153,7 @@ TEST_F(ClipFixture, FinishedHeadersAreReclaimedOnPlay) {
 
 TEST_F(ClipFixture, HostileImagesLeaveTheClipEmptyAndTheDeviceUntouched) {
   EXPECT_FALSE(clip.LoadBlock(std::vector<uint8_t>(20, 0)));
-  WaveSpec zero;
+  WaveLayout zero;
   zero.channels = 0;
   EXPECT_FALSE(clip.LoadBlock(MakeWave(zero)));
   EXPECT_FALSE(clip.LoadBlock({}));
