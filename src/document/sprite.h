@@ -134,8 +134,13 @@ class CPhasedSprite : public CSprite {
   bool SetPhaseCount(int32_t n);
   // Builds the displayed picture for a scene whose size is sx x sy times the design size.
   bool PrepareForScene(double sx, double sy);
-  // Composites the current phase into surface, limited to clip and the sprite's rectangle.
-  void DrawInto(CDibKSV& surface, const Rect32& clip);
+  // The phase size taken from the prepared picture (nothing without one); drawing
+  // updates it too.
+  void UpdatePhaseSize();
+  // Composites the current phase into surface, limited to clip and the sprite's rectangle,
+  // over surface's own pixels or, when given, over under's (see CDibKSV::Blit). Returns
+  // the rectangle written.
+  Rect32 DrawInto(CDibKSV& surface, const Rect32& clip, CDibKSV* under = nullptr);
 
   int32_t m_nPhaseCount = 1;
   int32_t m_nPhaseSpeed = 15;

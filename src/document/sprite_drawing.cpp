@@ -78,27 +78,33 @@ bool CPhasedSprite::PrepareSurface(double sx, double sy) {
   return true;
 }
 
-void CPhasedSprite::DrawInto(CDibKSV& target, const Rect32& clip) {
+void CPhasedSprite::UpdatePhaseSize() {
+  if (const CDibKSV* picture = m_Surface.get()) {
+    const int phases = std::max(m_nPhaseCount, 1);
+    m_nPhaseSize = (m_bHorizontalStrip ? picture->GetWidth() : picture->GetHeight()) / phases;
+  }
+}
+
+Rect32 CPhasedSprite::DrawInto(CDibKSV& target, const Rect32& clip, CDibKSV* under) {
   CDibKSV* picture = m_Surface.get();
-  if (!picture) return;
-  const int phases = std::max(m_nPhaseCount, 1);
-  m_nPhaseSize = (m_bHorizontalStrip ? picture->GetWidth() : picture->GetHeight()) / phases;
+  if (!picture) return Rect32{};
+  UpdatePhaseSize();
   const Rect32 own = GetRect();
   const Rect32 r = Intersect(clip, Rect32{own.left, own.top, own.right, own.bottom});
-  if (r.IsEmpty()) return;
+  if (r.IsEmpty()) return Rect32{};
   const int64_t offset = int64_t{m_nPhase} * m_nPhaseSize;
   int64_t srcX = int64_t{r.left} - own.left, srcY = int64_t{r.top} - own.top;
   if (m_bHorizontalStrip) srcX += offset;
   else srcY += offset;
-  if (srcX > INT32_MAX || srcY > INT32_MAX) return;
+  if (srcX > INT32_MAX || srcY > INT32_MAX) return Rect32{};
   int32_t key = kNoKey;
   if (m_bTransparent) key = picture->Depth() == 8 ? 0x01000000 | 255 : static_cast<int32_t>(kMarker32);
   // The mask belongs to the prepared picture; one of any other size is not used.
   const bool maskFits = m_AlphaMask.size() ==
                         static_cast<size_t>(picture->GetWidth()) * static_cast<size_t>(picture->GetHeight());
   const uint8_t* mask = maskFits && !m_AlphaMask.empty() ? m_AlphaMask.data() : nullptr;
-  picture->Blit(&target, r.left, r.top, r.Width(), r.Height(), static_cast<int>(srcX),
-                static_cast<int>(srcY), key, m_nOpacity, mask, m_bSolidBack != 0, m_crSolidBack);
+  return picture->Blit(&target, r.left, r.top, r.Width(), r.Height(), static_cast<int>(srcX),
+                       static_cast<int>(srcY), key, m_nOpacity, mask, m_bSolidBack != 0, m_crSolidBack, under);
 }
 
 }  // namespace qv

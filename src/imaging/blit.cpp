@@ -8,6 +8,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #define QV_BLIT_SSE2 1
+#else
+#define QV_BLIT_SSE2 0
 #endif
 
 namespace qv {
@@ -55,6 +57,18 @@ inline void ForEachRow(const BlitRows& b, RowFn fn) {
     s += b.srcStride;
     if (m) m += b.maskStride;
   }
+}
+
+// The rectangle's old pixels brought from `under` into dst, leaving a request that
+// composites over dst as usual.
+BlitRows CopyUnder(const BlitRows& b) {
+  BlitRows plain = b;
+  plain.under = nullptr;
+  const size_t bytes = static_cast<size_t>(b.width) * static_cast<size_t>(b.depth / 8);
+  const uint8_t* u = b.under;
+  uint8_t* d = b.dst;
+  for (int k = 0; k < b.height; ++k, u += b.underStride, d += b.dstStride) std::memcpy(d, u, bytes);
+  return plain;
 }
 
 // A plain copy of rows of the given length. When both pictures' rows lie back to back
@@ -126,8 +140,9 @@ inline void Pixel32(const BlitRows& b, const uint8_t* s, uint8_t* d, int q) {
 
 }  // namespace
 
-void BlitReference(const BlitRows& b) {
-  if (!b.dst || !b.src || b.width <= 0 || b.height <= 0) return;
+void BlitReference(const BlitRows& request) {
+  if (!request.dst || !request.src || request.width <= 0 || request.height <= 0) return;
+  const BlitRows b = request.under ? CopyUnder(request) : request;
   const bool masked = b.mask != nullptr;
   const bool keyed = !masked && b.key != kNoKey;
   ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
@@ -342,17 +357,37 @@ inline __m128i KeepAlphaByte(__m128i blended, __m128i d) {
   return _mm_or_si128(_mm_andnot_si128(top, blended), _mm_and_si128(top, d));
 }
 
+// Walks the rectangle's rows upwards and hands each row to fn(dst, src, mask, under),
+// where under is the row the old pixels are read from (dst itself unless b.under is set).
+template <class RowFn>
+inline void ForEachRowOver(const BlitRows& b, RowFn fn) {
+  uint8_t* d = b.dst;
+  const uint8_t* s = b.src;
+  const uint8_t* m = b.mask;
+  const uint8_t* u = b.under ? b.under : b.dst;
+  const int64_t underStride = b.under ? b.underStride : b.dstStride;
+  for (int k = 0; k < b.height; ++k) {
+    fn(d, s, m, u);
+    d += b.dstStride;
+    s += b.srcStride;
+    u += underStride;
+    if (m) m += b.maskStride;
+  }
+}
+
+// One row in groups of four: fn(source, old destination, mask) gives the new pixels.
 template <class Fn>
-inline void Row32(uint8_t* d, const uint8_t* s, const uint8_t* m, int width, Fn fn,
-                  const BlitRows& b) {
+inline void Row32(uint8_t* d, const uint8_t* s, const uint8_t* m, const uint8_t* u, int width,
+                  Fn fn, const BlitRows& b) {
   int x = 0;
   for (; x + 4 <= width; x += 4) {
     const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 4 * x));
-    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + 4 * x));
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(u + 4 * x));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 4 * x), fn(sv, dv, m ? m + x : nullptr));
   }
   for (; x < width; ++x) {  // the last pixels of the row one by one
     const uint8_t* sp = s + 4 * x;
+    if (u != d) std::memcpy(d + 4 * x, u + 4 * x, 4);
     if (b.key != kNoKey && !b.mask && Load32(sp) == kMarker32) continue;
     if (!b.mask && b.opacity == 100) std::memcpy(d + 4 * x, sp, 4);
     else Pixel32(b, sp, d + 4 * x, m ? m[x] : -1);
@@ -395,8 +430,8 @@ void Blit32(const BlitRows& b) {
 
   if (!b.mask) {
     auto mix = [&](__m128i s16, __m128i d16, __m128i) { return opacityMix(s16, d16); };
-    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) {
-      Row32(d, s, nullptr, b.width, [&](__m128i sv, __m128i dv, const uint8_t*) {
+    ForEachRowOver(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*, const uint8_t* u) {
+      Row32(d, s, nullptr, u, b.width, [&](__m128i sv, __m128i dv, const uint8_t*) {
         if (!keyed) return halves(mix, sv, dv, zero, zero);
         const __m128i out = b.opacity == 100 ? sv : halves(mix, sv, dv, zero, zero);
         const __m128i skip = _mm_cmpeq_epi32(sv, marker);
@@ -410,8 +445,8 @@ void Blit32(const BlitRows& b) {
     // (v x 255) >> 8 is v - 1 for v >= 1 and 0 for 0: a fully opaque group of four is the
     // source less one, and a clear one (over the destination) the destination less one.
     const __m128i one = _mm_set1_epi8(1);
-    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
-      Row32(d, s, m, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
+    ForEachRowOver(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m, const uint8_t* u) {
+      Row32(d, s, m, u, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
         const uint32_t four = Load32(mq);
         if (four == 0xFFFFFFFFu) return KeepAlphaByte(_mm_subs_epu8(sv, one), dv);
         if (four == 0 && !b.solidBack) return KeepAlphaByte(_mm_subs_epu8(dv, one), dv);
@@ -425,8 +460,8 @@ void Blit32(const BlitRows& b) {
     });
     return;
   }
-  ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
-    Row32(d, s, m, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
+  ForEachRowOver(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m, const uint8_t* u) {
+    Row32(d, s, m, u, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
       __m128i qlo, qhi;
       SpreadMask(mq, &qlo, &qhi);
       if (b.solidBack) {
@@ -447,8 +482,12 @@ void Blit32(const BlitRows& b) {
 
 }  // namespace
 
-void BlitPixels(const BlitRows& b) {
-  if (!b.dst || !b.src || b.width <= 0 || b.height <= 0) return;
+void BlitPixels(const BlitRows& request) {
+  if (!request.dst || !request.src || request.width <= 0 || request.height <= 0) return;
+  // Only the 32-bit vector loops read the old pixels from elsewhere; the others get them
+  // copied in first.
+  const bool underInLoops = QV_BLIT_SSE2 && request.depth == 32;
+  const BlitRows b = request.under && !underInLoops ? CopyUnder(request) : request;
   switch (b.depth) {
     case 8:
       Blit8(b);

@@ -29,6 +29,11 @@ struct BlitRows {
   int opacity = 100;         // 0..100
   bool solidBack = false;    // masked pixels fall back to backColor instead of the destination
   uint32_t backColor = 0;    // 0x00BBGGRR
+  // When set, the destination's old pixels are read from here (rows laid out as dst's)
+  // and dst only receives the result: compositing over a background and copying it in
+  // one pass gives the same pixels as copying first and compositing after.
+  const uint8_t* under = nullptr;
+  int64_t underStride = 0;
 };
 
 // The fast implementation (SIMD where the processor has it).

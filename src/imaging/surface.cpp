@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include "imaging/blit.h"
 #include "imaging/dib.h"
@@ -163,12 +164,15 @@ int CDibKSV::ColorCount() {
   return pin.bits() ? static_cast<int>(DibColorCount(pin.bits())) : 0;
 }
 
-void CDibKSV::Blit(CDibKSV* dest, int destX, int destY, int width, int height, int srcX, int srcY,
-                   int32_t key, int opacity, const uint8_t* mask, bool solidBack, uint32_t backColor) {
-  if (!dest || width <= 0 || height <= 0 || dest->m_nDepth != m_nDepth) return;
+Rect32 CDibKSV::Blit(CDibKSV* dest, int destX, int destY, int width, int height, int srcX, int srcY,
+                     int32_t key, int opacity, const uint8_t* mask, bool solidBack, uint32_t backColor,
+                     CDibKSV* under) {
+  if (!dest || width <= 0 || height <= 0 || dest->m_nDepth != m_nDepth) return Rect32{};
+  if (under == dest) under = nullptr;  // compositing over dest itself is the plain case
+  if (under && under->m_nDepth != m_nDepth) return Rect32{};
   Pin srcPin(*this);
   Pin dstPin(*dest);
-  if (!srcPin.bits() || !dstPin.bits()) return;
+  if (!srcPin.bits() || !dstPin.bits()) return Rect32{};
   const int sw = DibWidth(srcPin.bits()), sh = DibHeight(srcPin.bits());
   const int dw = DibWidth(dstPin.bits()), dh = DibHeight(dstPin.bits());
 
@@ -178,12 +182,20 @@ void CDibKSV::Blit(CDibKSV* dest, int destX, int destY, int width, int height, i
   y0 = std::max<int64_t>({y0, -int64_t{srcY}, -int64_t{destY}});
   x1 = std::min<int64_t>({x1, int64_t{sw} - srcX, int64_t{dw} - destX});
   y1 = std::min<int64_t>({y1, int64_t{sh} - srcY, int64_t{dh} - destY});
-  if (x1 <= x0 || y1 <= y0) return;
+  if (x1 <= x0 || y1 <= y0) return Rect32{};
   const int sx = static_cast<int>(srcX + x0), sy = static_cast<int>(srcY + y0);
   const int dx = static_cast<int>(destX + x0), dy = static_cast<int>(destY + y0);
   const int w = static_cast<int>(x1 - x0), h = static_cast<int>(y1 - y0);
 
   BlitRows b;
+  std::optional<Pin> underPin;
+  if (under) {
+    underPin.emplace(*under);
+    if (!underPin->bits() || DibWidth(underPin->bits()) != dw || DibHeight(underPin->bits()) != dh)
+      return Rect32{};
+    b.under = under->PixelAddress(dx, dy + h - 1);
+    b.underStride = under->RowBytes();
+  }
   b.depth = m_nDepth;
   b.width = w;
   b.height = h;
@@ -200,6 +212,7 @@ void CDibKSV::Blit(CDibKSV* dest, int destX, int destY, int width, int height, i
   b.solidBack = solidBack;
   b.backColor = backColor;
   BlitPixels(b);
+  return Rect32{dx, dy, dx + w, dy + h};
 }
 
 namespace {

@@ -56,9 +56,13 @@ class CDibKSV {
   // (destX, destY). key: -1 for none, else a palette index | 0x01000000 at 8 bits, or
   // any other value at 16 and 32 bits, where prepared pictures carry the markers.
   // opacity 0..100; mask: one byte per pixel of this surface, bottom-up rows of the
-  // surface's width. The rectangle is clipped to both surfaces.
-  virtual void Blit(CDibKSV* dest, int destX, int destY, int width, int height, int srcX, int srcY,
-                    int32_t key, int opacity, const uint8_t* mask, bool solidBack, uint32_t backColor);
+  // surface's width. The rectangle is clipped to both surfaces. under: when given, a
+  // surface of dest's size and depth holding the pixels to composite over; the result
+  // goes to dest, which is only written (under == dest is the plain case). Returns the
+  // rectangle of dest written (empty when nothing was, e.g. an under of another size).
+  virtual Rect32 Blit(CDibKSV* dest, int destX, int destY, int width, int height, int srcX, int srcY,
+                      int32_t key, int opacity, const uint8_t* mask, bool solidBack, uint32_t backColor,
+                      CDibKSV* under = nullptr);
 
  protected:
   void ReplaceBlock(DibHandle block);

@@ -120,10 +120,19 @@ void CAnimScene::AddDamaged(const Rect32& r) {
 void CAnimScene::FlushDamaged() {
   if (!m_pDoc) return;
   m_Damaged.MergeDamaged();
-  for (const Rect32& r : m_Damaged.Rects()) {
-    Compose(&r);
-    Present(&r);
+  if (m_pBackBuffer && m_pBackground) {
+    GatherDrawables();
+    m_pBackBuffer->Lock();
+    m_pBackground->Lock();
+    const Rect32 whole = m_pBackground->GetRect();
+    for (const Rect32& r : m_Damaged.Rects()) {
+      const Rect32 clip = Intersect(whole, r);
+      if (!clip.IsEmpty()) ComposeClip(clip);
+    }
+    m_pBackground->Unlock();
+    m_pBackBuffer->Unlock();
   }
+  for (const Rect32& r : m_Damaged.Rects()) Present(&r);
   m_Damaged.RemoveAll();
 }
 
@@ -138,20 +147,55 @@ void CAnimScene::Compose(const Rect32* rect) {
   const Rect32 whole = m_pBackground->GetRect();
   const Rect32 clip = rect ? Intersect(whole, *rect) : whole;
   if (clip.IsEmpty()) return;
+  GatherDrawables();
   // Keep both surfaces locked for the whole composition.
   m_pBackBuffer->Lock();
   m_pBackground->Lock();
-  m_pBackground->Blit(m_pBackBuffer.get(), clip.left, clip.top, clip.Width(), clip.Height(), clip.left,
-                      clip.top, kNoKey, 100, nullptr, false, 0);
-  if (m_bSpritesVisible) {
-    // Tail to head: the head sprite ends on top.
-    for (size_t i = m_Sprites.GetCount(); i-- > 0;) {
-      if (auto* phased = dynamic_cast<CPhasedSprite*>(m_Sprites.GetAt(i)))
-        phased->DrawInto(*m_pBackBuffer, clip);
-    }
-  }
+  ComposeClip(clip);
   m_pBackground->Unlock();
   m_pBackBuffer->Unlock();
+}
+
+void CAnimScene::GatherDrawables() {
+  m_Drawables.clear();
+  if (!m_bSpritesVisible) return;
+  m_Drawables.reserve(m_Sprites.GetCount());
+  // Tail to head: the head sprite ends on top.
+  for (size_t i = m_Sprites.GetCount(); i-- > 0;) {
+    if (auto* phased = dynamic_cast<CPhasedSprite*>(m_Sprites.GetAt(i))) {
+      phased->UpdatePhaseSize();  // the rectangle depends on it
+      m_Drawables.push_back({phased, phased->GetRect()});
+    }
+  }
+}
+
+// Recomposes clip (inside the scene; both surfaces locked) from the background and the
+// gathered sprites. The lowest sprite there is composited straight over the background,
+// so its rectangle is written once instead of being copied and then blended; only the
+// rest of clip takes a plain copy of the background.
+void CAnimScene::ComposeClip(const Rect32& clip) {
+  size_t next = 0;
+  while (next < m_Drawables.size() && !Overlaps(m_Drawables[next].rect, clip)) ++next;
+  Rect32 written{};
+  if (next < m_Drawables.size())
+    written = m_Drawables[next].sprite->DrawInto(*m_pBackBuffer, clip, m_pBackground.get());
+  const auto copy = [&](int left, int top, int right, int bottom) {
+    if (left < right && top < bottom)
+      m_pBackground->Blit(m_pBackBuffer.get(), left, top, right - left, bottom - top, left, top, kNoKey, 100,
+                          nullptr, false, 0);
+  };
+  if (written.IsEmpty()) {
+    copy(clip.left, clip.top, clip.right, clip.bottom);
+  } else {
+    copy(clip.left, clip.top, clip.right, written.top);
+    copy(clip.left, written.bottom, clip.right, clip.bottom);
+    copy(clip.left, written.top, written.left, written.bottom);
+    copy(written.right, written.top, clip.right, written.bottom);
+  }
+  if (next < m_Drawables.size() && written.IsEmpty())
+    m_Drawables[next].sprite->DrawInto(*m_pBackBuffer, clip);
+  for (++next; next < m_Drawables.size(); ++next)
+    if (Overlaps(m_Drawables[next].rect, clip)) m_Drawables[next].sprite->DrawInto(*m_pBackBuffer, clip);
 }
 
 void CAnimScene::Present(const Rect32* rect) {

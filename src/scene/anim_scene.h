@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "document/screen_saver_doc.h"
 #include "imaging/surface.h"
@@ -82,6 +83,13 @@ class CAnimScene : public SceneDamageSink {
  private:
   void InitScene(int width, int height);
   void CreateSprites();
+  // A sprite to draw and its rectangle, gathered once for all the rectangles of a flush.
+  struct Drawable {
+    CPhasedSprite* sprite;
+    Rect32 rect;
+  };
+  void GatherDrawables();
+  void ComposeClip(const Rect32& clip);
 
   CScreenSaverDoc* m_pDoc = nullptr;
   int m_nSceneWidth = 0, m_nSceneHeight = 0;
@@ -89,6 +97,7 @@ class CAnimScene : public SceneDamageSink {
   std::unique_ptr<CDibKSV> m_pBackBuffer;
   CSpriteList m_Sprites;
   CRectList m_Damaged;
+  std::vector<Drawable> m_Drawables;  // tail to head; kept to reuse its memory
   ScenePresenter* m_pPresenter = nullptr;
   SceneEnvironment m_env;
   bool m_bSpritesVisible = false;

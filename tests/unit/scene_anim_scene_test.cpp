@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
+#include "imaging/blit.h"
 #include "imaging/dib.h"
 
 using namespace qv;
@@ -92,4 +94,83 @@ TEST(AnimScene, NoBackgroundMeansNothingIsDrawn) {
   scene.SetSpritesVisible(true);
   EXPECT_TRUE(scene.StepSprites());  // sprites still move
   EXPECT_TRUE(presenter.presented.empty());
+}
+
+namespace {
+// A 32-bit picture with a soft alpha edge, seeded colours and fully clear corners.
+DecodedPicture Blob(int w, int h, uint32_t seed) {
+  DibHandle block = DibCreate(w, h, 32);
+  {
+    DibLock lock(block);
+    DibView v;
+    ParseDib(lock.data(), lock.size(), &v);
+    for (int r = 0; r < h; ++r)
+      for (int x = 0; x < w; ++x) {
+        uint8_t* p = v.Row(r) + 4 * x;
+        const int edge = std::min(std::min(x, w - 1 - x), std::min(r, h - 1 - r));
+        p[0] = static_cast<uint8_t>(seed * 37 + x * 5);
+        p[1] = static_cast<uint8_t>(seed * 91 + r * 7);
+        p[2] = static_cast<uint8_t>(seed * 13 + x * r);
+        p[3] = static_cast<uint8_t>(edge == 0 ? 0 : edge == 1 ? 90 : edge == 2 ? 200 : 255);
+      }
+  }
+  DecodedPicture p;
+  p.Attach(block);
+  return p;
+}
+}  // namespace
+
+TEST(AnimScene, DamagedRedrawsEqualTheWholeSceneRecomposedAtEveryDepth) {
+  // Overlapping sprites of every drawing kind (alpha, keyed, below full opacity, over a
+  // solid colour, partly off the scene) pass through each other over a gradient; after
+  // every tick the back buffer must equal the background with every sprite drawn over it.
+  for (int depth : {32, 16, 8}) {
+    SetPlainScreenDepth(depth);
+    CScreenSaverDoc doc;
+    doc.m_nDesignWidth = 96;
+    doc.m_nDesignHeight = 64;
+    doc.m_nBackgroundKind = 1;
+    doc.m_crGradientFrom = 0x102030;
+    doc.m_crGradientTo = 0xF0C080;
+    for (int i = 0; i < 7; ++i) {
+      auto sprite = std::make_unique<CAnimSprite>();
+      sprite->m_Dib = i == 3 ? Solid(13, 9, 120) : Blob(11 + 3 * i, 9 + 2 * i, static_cast<uint32_t>(i));
+      sprite->m_bTransparent = i == 3;
+      sprite->m_nKeyRed = 120;
+      sprite->m_nOpacity = i == 2 ? 60 : 100;
+      sprite->m_bSolidBack = i == 4;
+      sprite->m_crSolidBack = 0x3070B0;
+      sprite->m_nX = 5 + 11 * i;
+      sprite->m_nY = i == 6 ? -4 : 8 + 5 * i;
+      sprite->m_nMotion = 1;
+      sprite->m_dVx = (i % 2 ? 20 : -20) * (1 + i % 3);
+      sprite->m_dVy = (i % 3 ? 20 : -20);
+      sprite->m_nEdgeMode = 2;
+      sprite->m_nPhaseSpeed = 1;
+      doc.m_SpriteList.Insert(std::move(sprite));
+    }
+    CAnimScene scene;
+    RecordingPresenter presenter;
+    scene.SetPresenter(&presenter);
+    scene.Environment().motion.fastTiming = true;
+    scene.Start(&doc, 96, 64);
+    scene.SetSpritesVisible(true);
+    scene.UpdateAll();
+    ASSERT_NE(scene.BackBuffer(), nullptr);
+    CDibKSV expected(depth);
+    ASSERT_TRUE(expected.Create(96, 64));
+    for (int tick = 0; tick < 40; ++tick) {
+      scene.StepSprites();
+      scene.Background()->Blit(&expected, 0, 0, 96, 64, 0, 0, kNoKey, 100, nullptr, false, 0);
+      CSpriteList& list = scene.Sprites();
+      for (size_t i = list.GetCount(); i-- > 0;)
+        static_cast<CAnimSprite*>(list.GetAt(i))->DrawInto(expected, Rect32{0, 0, 96, 64});
+      int differences = 0;
+      for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 96; ++x)
+          differences += scene.BackBuffer()->GetPixelValue(x, y) != expected.GetPixelValue(x, y);
+      ASSERT_EQ(differences, 0) << "depth " << depth << " tick " << tick;
+    }
+  }
+  SetPlainScreenDepth(32);
 }
