@@ -13,6 +13,8 @@ packages=(
   g++-i686-linux-gnu qemu-user
   libtomlplusplus-dev osslsigncode openssl
   wine wine64 xvfb xauth xdotool imagemagick x11-utils python3-pil
+  # Two side-by-side monitors for Wine: Xorg's dummy driver with two RandR outputs.
+  xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
   # Wine's media engine plays through GStreamer; ffmpeg makes the test videos.
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav gstreamer1.0-plugins-ugly
   gstreamer1.0-plugins-bad ffmpeg

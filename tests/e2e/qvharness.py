@@ -9,6 +9,7 @@ and imported by the test scripts for the helpers below. Every step has a time li
 The setup writes the display number into <build>/e2e/display; tests read it from there,
 so one Xvfb and one wineserver serve the whole test run.
 """
+import contextlib
 import os
 import re
 import shutil
@@ -143,6 +144,128 @@ def start_xvfb(screens=("1024x768x24",), xinerama=False):
     raise HarnessError("could not start Xvfb")
 
 
+# Xvfb puts every Xinerama head at (0, 0) and Wine takes its monitors from RandR outputs,
+# so several monitors side by side need Xorg's dummy driver, which has sixteen outputs.
+XORG_DUMMY_CONFIG = """\
+Section "ServerFlags"
+  Option "AutoAddDevices" "false"
+  Option "AutoEnableDevices" "false"
+  Option "DontVTSwitch" "true"
+EndSection
+Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 65536
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0 - 1000.0
+  VertRefresh 5.0 - 200.0
+  Modeline "1024x768" 63.50 1024 1072 1176 1328 768 771 775 798 -hsync +vsync
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Modes "1024x768"
+  EndSubSection
+EndSection
+"""
+
+
+def xorg_dummy_missing():
+    """Why this machine cannot run the dummy-driver display, or None when it can."""
+    if not shutil.which("Xorg"):
+        return "Xorg is not installed (xserver-xorg-core)"
+    if not os.path.exists("/usr/lib/xorg/modules/drivers/dummy_drv.so"):
+        return "Xorg's dummy driver is not installed (xserver-xorg-video-dummy)"
+    if not shutil.which("xrandr") or not shutil.which("xsetroot"):
+        return "xrandr and xsetroot are not installed (x11-xserver-utils)"
+    if os.geteuid() != 0:
+        return "Xorg without a console starts only for root here"
+    return None
+
+
+def start_xorg_dummy(positions):
+    """Starts Xorg with the dummy driver on a free display with one 1024 x 768 monitor (the
+    size of SCREEN) at each X position in `positions`, the first the primary, and a white
+    root window; returns (display, Popen)."""
+    os.makedirs(STATE, exist_ok=True)
+    config = os.path.join(STATE, "xorg-dummy.conf")
+    with open(config, "w") as f:
+        f.write(XORG_DUMMY_CONFIG)
+    mode = "1024x768"
+    free = [n for n in range(200, 300)
+            if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}")]
+    for n in free[:3]:  # another server may take a number first; more failures are no race
+        proc = subprocess.Popen(["Xorg", f":{n}", "-noreset", "-nolisten", "tcp", "-config", config,
+                                 "-logfile", os.path.join(STATE, f"xorg-{n}.log")],
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        deadline = time.time() + 20
+        while time.time() < deadline and proc.poll() is None and not os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            time.sleep(0.1)
+        if proc.poll() is not None or not os.path.exists(f"/tmp/.X11-unix/X{n}"):
+            stop_x_server(proc, f":{n}")
+            continue
+        xenv = dict(os.environ, DISPLAY=f":{n}")
+        layout = ["xrandr"]
+        try:
+            for i, (x, y) in enumerate(positions):
+                if i:
+                    run(["xrandr", "--addmode", f"DUMMY{i}", mode], timeout=20, env=xenv, check=True)
+                layout += ["--output", f"DUMMY{i}", "--mode", mode, "--pos", f"{x}x{y}"]
+                layout += ["--primary"] if i == 0 else []
+            run(layout, timeout=20, env=xenv, check=True)
+            # The driver reports a newly lit output as connected only from the next probe
+            # of the outputs on; Wine reads the last probe's state and would see one monitor.
+            run(["xrandr", "--query"], timeout=20, env=xenv, check=True)
+            run(["xsetroot", "-solid", "white"], timeout=20, env=xenv, check=True)
+        except HarnessError:
+            stop_x_server(proc, f":{n}")
+            raise
+        return f":{n}", proc
+    raise HarnessError(f"could not start Xorg with the dummy driver (logs: {STATE}/xorg-*.log)")
+
+
+def stop_x_server(proc, disp):
+    """Ends an X server started here. A terminated server removes its lock and socket; one
+    that has to be killed leaves them, and they would hold its display number."""
+    if proc.poll() is not None:
+        return
+    try:
+        os.killpg(proc.pid, signal.SIGTERM)
+        proc.wait(timeout=10)
+        return
+    except (OSError, subprocess.TimeoutExpired):
+        kill_group(proc)
+    n = disp.lstrip(":")
+    for path in (f"/tmp/.X{n}-lock", f"/tmp/.X11-unix/X{n}"):
+        with contextlib.suppress(OSError):
+            os.remove(path)
+
+
+@contextlib.contextmanager
+def session(disp, prefix):
+    """Points every Wine call of the harness at another display and another prefix (one
+    wineserver serves one display) until the block ends, then stops that wineserver."""
+    global DISPLAY_OVERRIDE, PREFIX
+    saved = DISPLAY_OVERRIDE, PREFIX
+    DISPLAY_OVERRIDE, PREFIX = disp, prefix
+    try:
+        ensure_prefix()
+        yield
+    finally:
+        try:
+            subprocess.run([wineserver(), "-k"], env=env(), timeout=30, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+        except subprocess.TimeoutExpired:
+            pass
+        DISPLAY_OVERRIDE, PREFIX = saved
+
+
 def setup():
     os.makedirs(STATE, exist_ok=True)
     cleanup(quiet=True)
@@ -178,6 +301,20 @@ def pack(manifest, output, runtime=None):
     """Packs a saver with quorvex-pack.exe; returns the CompletedProcess."""
     return wine([PACK, "--runtime", winpath(runtime or BARE_SAVER), "-o", winpath(output), winpath(manifest)],
                 timeout=60)
+
+
+def pack_text(name, manifest_text):
+    """Packs a saver from manifest text into <state>/<name>/<name>.scr; returns its path."""
+    folder = os.path.join(STATE, name)
+    os.makedirs(folder, exist_ok=True)
+    manifest = os.path.join(folder, name + ".toml")
+    with open(manifest, "w") as f:
+        f.write(manifest_text)
+    saver = os.path.join(folder, name + ".scr")
+    p = pack(manifest, saver)
+    if p.returncode != 0:
+        raise HarnessError(f"packing {name} failed: {p.stdout} {p.stderr}")
+    return saver
 
 
 def ensure_packed_saver(rebuild=False):
@@ -259,6 +396,13 @@ def wait_for_window(cls, title=None, timeout=20, parent=None):
     found = wait_for(lambda: find_windows(cls, title, parent=parent), timeout,
                      what=f"window {cls!r} {title!r}")
     return found[0]
+
+
+def monitors():
+    """The monitors as Wine's programs enumerate them: [((left, top, right, bottom), primary)]."""
+    out = wine([QVWIN, "monitors"], timeout=30).stdout
+    rows = [line.split("\t") for line in out.splitlines() if line.count("\t") == 4]
+    return [(tuple(int(v) for v in f[:4]), f[4] == "1") for f in rows]
 
 
 def post(hwnd, message, wparam=0, lparam=0):

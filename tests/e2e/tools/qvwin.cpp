@@ -13,6 +13,8 @@
 //                                   rectangle in the dialog's client area and on the
 //                                   screen, its text
 //   qvwin settext <hwnd> <id> <t>   set an item's text (\r, \n and \\ are escapes)
+//   qvwin monitors                  the monitors as the system enumerates them: left
+//                                   top right bottom primary(0/1), one per line
 //
 // Output lines are tab-separated: hwnd pid class title left top right bottom style
 // exstyle visible owner-or-parent. Numbers are decimal, styles hexadecimal.
@@ -65,8 +67,19 @@ BOOL CALLBACK PrintText(HWND hwnd, LPARAM) {
   return TRUE;
 }
 
+BOOL CALLBACK PrintMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoA(monitor, &info)) {
+    const RECT& r = info.rcMonitor;
+    std::printf("%ld\t%ld\t%ld\t%ld\t%d\n", r.left, r.top, r.right, r.bottom,
+                (info.dwFlags & MONITORINFOF_PRIMARY) ? 1 : 0);
+  }
+  return TRUE;
+}
+
 int Usage() {
-  std::fprintf(stderr, "usage: qvwin list | children H | text H | post H M [W L] | send H M [W L] | foreground | click H ID | item H ID | settext H ID TEXT\n");
+  std::fprintf(stderr, "usage: qvwin list | children H | text H | post H M [W L] | send H M [W L] | foreground | click H ID | item H ID | settext H ID TEXT | monitors\n");
   return 2;
 }
 
@@ -146,6 +159,8 @@ int main(int argc, char** argv) {
     if (!SendMessageTimeoutA(item, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_ABORTIFHUNG, 5000,
                              &result))
       return 1;
+  } else if (!std::strcmp(cmd, "monitors")) {
+    EnumDisplayMonitors(nullptr, nullptr, PrintMonitor, 0);
   } else {
     return Usage();
   }
