@@ -158,35 +158,10 @@ void SceneTick_DamagedRects(benchmark::State& state) {
   Finish(state, s, "damaged");
 }
 
-// The same motion, then the whole frame recomposed and presented every tick.
-void SceneTick_FullFrame(benchmark::State& state) {
-  BenchScene s(static_cast<int>(state.range(0)));
-  if (!s.Ready()) {
-    state.SkipWithError("the scene did not start");
-    return;
-  }
-  s.scene.Sprites().AttachScene(nullptr);  // no damage bookkeeping at all
-  CSpriteList& list = s.scene.Sprites();
-  const MotionContext& motion = s.scene.Environment().motion;
-  for (auto _ : state) {
-    bool moved = false;
-    for (size_t i = 0; i < list.GetCount(); ++i)
-      moved |= Step(*static_cast<CAnimSprite*>(list.GetAt(i)), kWidth, kHeight, motion);
-    if (moved) CollisionPass(list, motion);
-    // The whole background, then every sprite over it, tail to head.
-    CDibKSV& buffer = *s.scene.BackBuffer();
-    const Rect32 whole = buffer.GetRect();
-    s.scene.Background()->Blit(&buffer, 0, 0, whole.right, whole.bottom, 0, 0, kNoKey, 100, nullptr, false, 0);
-    for (size_t i = list.GetCount(); i-- > 0;)
-      if (auto* phased = dynamic_cast<CPhasedSprite*>(list.GetAt(i))) phased->DrawInto(buffer, whole);
-    s.scene.Present(nullptr);
-  }
-  Finish(state, s, "full");
-}
-
-// The same motion, then the scene's own whole-frame redraw (what an update of everything
-// costs; it composites the lowest sprite of the frame over the background in one pass).
-void SceneTick_Redraw(benchmark::State& state) {
+// The scene's motion and collisions without any damage bookkeeping, then redraw(scene)
+// for the whole frame, every tick.
+template <class Redraw>
+void TickWholeFrames(benchmark::State& state, const char* name, Redraw redraw) {
   BenchScene s(static_cast<int>(state.range(0)));
   if (!s.Ready()) {
     state.SkipWithError("the scene did not start");
@@ -200,9 +175,28 @@ void SceneTick_Redraw(benchmark::State& state) {
     for (size_t i = 0; i < list.GetCount(); ++i)
       moved |= Step(*static_cast<CAnimSprite*>(list.GetAt(i)), kWidth, kHeight, motion);
     if (moved) CollisionPass(list, motion);
-    s.scene.UpdateAll();
+    redraw(s.scene);
   }
-  Finish(state, s, "redraw");
+  Finish(state, s, name);
+}
+
+// The naive recomposition: the whole background, then every sprite over it, tail to head.
+void SceneTick_FullFrame(benchmark::State& state) {
+  TickWholeFrames(state, "full", [](CAnimScene& scene) {
+    CDibKSV& buffer = *scene.BackBuffer();
+    const Rect32 whole = buffer.GetRect();
+    scene.Background()->Blit(&buffer, 0, 0, whole.right, whole.bottom, 0, 0, kNoKey, 100, nullptr, false, 0);
+    CSpriteList& list = scene.Sprites();
+    for (size_t i = list.GetCount(); i-- > 0;)
+      if (auto* phased = dynamic_cast<CPhasedSprite*>(list.GetAt(i))) phased->DrawInto(buffer, whole);
+    scene.Present(nullptr);
+  });
+}
+
+// The scene's own whole-frame redraw (what an update of everything costs; it composites
+// the lowest sprite of the frame over the background in one pass).
+void SceneTick_Redraw(benchmark::State& state) {
+  TickWholeFrames(state, "redraw", [](CAnimScene& scene) { scene.UpdateAll(); });
 }
 
 // 50 sprites is the case that matters; 10 shows the gain where the damage is sparse.

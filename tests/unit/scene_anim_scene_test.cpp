@@ -19,19 +19,25 @@ struct RecordingPresenter : ScenePresenter {
   void Present(CDibKSV&, const Rect32* rect) override { presented.push_back(rect ? *rect : Rect32{}); }
 };
 
-// A 24-bit picture of one colour.
-DecodedPicture Solid(int w, int h, uint8_t red) {
-  DibHandle block = DibCreate(w, h, 24);
+// A picture of the given depth whose pixels fill(pixel, x, storage row) writes.
+template <class Fill>
+DecodedPicture Painted(int w, int h, int bits, Fill fill) {
+  DibHandle block = DibCreate(w, h, bits);
   {
     DibLock lock(block);
     DibView v;
     ParseDib(lock.data(), lock.size(), &v);
     for (int r = 0; r < h; ++r)
-      for (int x = 0; x < w; ++x) v.Row(r)[3 * x + 2] = red;
+      for (int x = 0; x < w; ++x) fill(v.Row(r) + bits / 8 * x, x, r);
   }
   DecodedPicture p;
   p.Attach(block);
   return p;
+}
+
+// A 24-bit picture of one colour.
+DecodedPicture Solid(int w, int h, uint8_t red) {
+  return Painted(w, h, 24, [red](uint8_t* p, int, int) { p[2] = red; });
 }
 
 // A document with a solid blue background and one 8 x 8 red sprite moving right by one
@@ -99,24 +105,13 @@ TEST(AnimScene, NoBackgroundMeansNothingIsDrawn) {
 namespace {
 // A 32-bit picture with a soft alpha edge, seeded colours and fully clear corners.
 DecodedPicture Blob(int w, int h, uint32_t seed) {
-  DibHandle block = DibCreate(w, h, 32);
-  {
-    DibLock lock(block);
-    DibView v;
-    ParseDib(lock.data(), lock.size(), &v);
-    for (int r = 0; r < h; ++r)
-      for (int x = 0; x < w; ++x) {
-        uint8_t* p = v.Row(r) + 4 * x;
-        const int edge = std::min(std::min(x, w - 1 - x), std::min(r, h - 1 - r));
-        p[0] = static_cast<uint8_t>(seed * 37 + x * 5);
-        p[1] = static_cast<uint8_t>(seed * 91 + r * 7);
-        p[2] = static_cast<uint8_t>(seed * 13 + x * r);
-        p[3] = static_cast<uint8_t>(edge == 0 ? 0 : edge == 1 ? 90 : edge == 2 ? 200 : 255);
-      }
-  }
-  DecodedPicture p;
-  p.Attach(block);
-  return p;
+  return Painted(w, h, 32, [=](uint8_t* p, int x, int r) {
+    const int edge = std::min(std::min(x, w - 1 - x), std::min(r, h - 1 - r));
+    p[0] = static_cast<uint8_t>(seed * 37 + x * 5);
+    p[1] = static_cast<uint8_t>(seed * 91 + r * 7);
+    p[2] = static_cast<uint8_t>(seed * 13 + x * r);
+    p[3] = static_cast<uint8_t>(edge == 0 ? 0 : edge == 1 ? 90 : edge == 2 ? 200 : 255);
+  });
 }
 }  // namespace
 
