@@ -144,8 +144,7 @@ class Feed(unittest.TestCase):
         self.assertEqual(saver.wait(15), 0)
         closing = time.time() - start
         self.assertLess(closing, 5.0, "the saver took long to close")
-        with open(times) as f:
-            stats = frame_stats([float(line) for line in f if line.strip()])
+        stats = frame_stats(h.read_frame_times(times)[0])
         return stats, closing
 
     def wait_for_box(self, log, index, timeout=40):

@@ -18,6 +18,7 @@
 #include "media/win32/mixer_win32.h"
 #include "media/win32/wave_out_win32.h"
 #include "base/window_messages.h"
+#include "base/win32/startup_marks.h"
 #include "media/win32/logo_wnd.h"
 #include "shell/fixed_preview.h"
 #include "shell/win32/feed_hand_over.h"
@@ -107,6 +108,7 @@ void DropCloseFromWarning(HWND hwnd) {
 }
 
 LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+  MarkStartup("create");
   EnumerateMonitors();
   Run.spritesVisible = false;
   Run.preview = Shell.flags.preview;
@@ -160,6 +162,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
                     documentServices)) {
     DropCloseFromWarning(hwnd);
   }
+  MarkStartup("document");
   if (RunDocument.m_bFastTimingLoaded) Run.fastTiming = RunDocument.m_bFastTiming != 0;
 
   const SceneMode sceneMode{Run.preview, Run.fastTiming, Settings.MuteSound != 0};
@@ -169,6 +172,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     ExtractPackageBlocks(ExtractMode::Run, Settings.MuteSound != 0);
     Scene.Start(&RunDocument, Run.sceneRect.Width(), Run.sceneRect.Height(), sceneMode);
   }
+  MarkStartup("scene");
   if (Scene.MediaExtracted()) SceneVideoPath = Scene.MediaPath();  // deleted with the run's other files
 
   Scene.Scene().Feed() = FeedNavigation{};
