@@ -11,7 +11,7 @@ namespace qv {
 // and at most kMaxStartupMarks are kept. name must outlive the process (a literal).
 void MarkStartup(const char* name);
 
-constexpr int kMaxStartupMarks = 8;
+constexpr int kMaxStartupMarks = 12;
 
 // Writes the marks as comment lines: "# process-start-unix-ms=<creation time, ms since
 // 1970>" and then "# <name>-ms=<ms after the process's creation>" per mark, in the order

@@ -95,6 +95,7 @@ void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height, const SceneMod
   env.motion.fastTiming = mode.fastTiming;
   m_sound.Begin(mode.muteSound);
   m_scene.Start(doc, width, height);
+  MarkStartup("scene");
   if (!mode.preview) {
     SetCursor(nullptr);
     if (m_hWnd) SetCapture(m_hWnd);

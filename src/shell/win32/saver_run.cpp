@@ -157,6 +157,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
   // The document from the package. A failed load has shown its message; the run goes on
   // with the document as the load left it.
+  MarkStartup("package");
   Win32DocumentServices documentServices;
   if (!LoadDocument(RunDocument, DocumentLocation{ModulePath, BlockOffset(Header, PackageBlock::Document)},
                     documentServices)) {
@@ -172,7 +173,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     ExtractPackageBlocks(ExtractMode::Run, Settings.MuteSound != 0);
     Scene.Start(&RunDocument, Run.sceneRect.Width(), Run.sceneRect.Height(), sceneMode);
   }
-  MarkStartup("scene");
+  MarkStartup("media");
   if (Scene.MediaExtracted()) SceneVideoPath = Scene.MediaPath();  // deleted with the run's other files
 
   Scene.Scene().Feed() = FeedNavigation{};
