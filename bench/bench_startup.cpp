@@ -17,6 +17,7 @@
 
 #include <jpeglib.h>
 
+#include "bare_jpeg.h"
 #include "imaging/dib.h"
 #include "imaging/imaging_platform.h"
 #include "imaging/jpeg_reader.h"
@@ -117,29 +118,7 @@ void PhotoDecode(benchmark::State& state) {
 void PhotoDecodeBare(benchmark::State& state) {
   const std::string& path = ThePhoto().path;
   const unsigned eighths = static_cast<unsigned>(state.range(0));
-  for (auto _ : state) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    jpeg_decompress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&c);
-    jpeg_stdio_src(&c, f);
-    jpeg_read_header(&c, TRUE);
-    c.scale_num = eighths;
-    c.scale_denom = 8;
-    c.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&c);
-    const size_t stride = static_cast<size_t>(c.output_width) * c.output_components;
-    std::unique_ptr<uint8_t[]> pixels(new uint8_t[stride * c.output_height]);
-    while (c.output_scanline < c.output_height) {
-      JSAMPROW line = &pixels[stride * c.output_scanline];
-      jpeg_read_scanlines(&c, &line, 1);
-    }
-    jpeg_finish_decompress(&c);
-    jpeg_destroy_decompress(&c);
-    std::fclose(f);
-    benchmark::DoNotOptimize(pixels.get());
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(BareJpegDecode(path.c_str(), eighths).get());
   SetPixels(state);
 }
 
