@@ -18,6 +18,7 @@
 
 #include <jpeglib.h>
 
+#include "bare_jpeg.h"
 #include "imaging/dib.h"
 #include "imaging/imaging_platform.h"
 #include "imaging/jpeg_reader.h"
@@ -117,27 +118,7 @@ void JpegToDib(benchmark::State& state) {
 // The library's own file source and RGB scan lines into an uninitialised buffer.
 void JpegBare(benchmark::State& state) {
   const std::string& path = TheFiles().jpeg;
-  for (auto _ : state) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    jpeg_decompress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_decompress(&c);
-    jpeg_stdio_src(&c, f);
-    jpeg_read_header(&c, TRUE);
-    jpeg_start_decompress(&c);
-    const size_t stride = static_cast<size_t>(c.output_width) * c.output_components;
-    std::unique_ptr<uint8_t[]> pixels(new uint8_t[stride * c.output_height]);
-    while (c.output_scanline < c.output_height) {
-      JSAMPROW rows[16];
-      for (int i = 0; i < 16; ++i) rows[i] = &pixels[stride * std::min(c.output_scanline + i, c.output_height - 1)];
-      jpeg_read_scanlines(&c, rows, 16);
-    }
-    jpeg_finish_decompress(&c);
-    jpeg_destroy_decompress(&c);
-    std::fclose(f);
-    benchmark::DoNotOptimize(pixels.get());
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(BareJpegDecode(path.c_str()).get());
   state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 

@@ -303,6 +303,14 @@ def pack(manifest, output, runtime=None):
                 timeout=60)
 
 
+def fresh_folder(name):
+    """An empty folder <state>/<name> (whatever an earlier run left there is removed)."""
+    folder = os.path.join(STATE, name)
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    return folder
+
+
 def pack_text(name, manifest_text):
     """Packs a saver from manifest text into <state>/<name>/<name>.scr; returns its path."""
     folder = os.path.join(STATE, name)
@@ -314,6 +322,22 @@ def pack_text(name, manifest_text):
     p = pack(manifest, saver)
     if p.returncode != 0:
         raise HarnessError(f"packing {name} failed: {p.stdout} {p.stderr}")
+    return saver
+
+
+DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "demo")
+
+
+def pack_demo(folder):
+    """Packs the demo saver in folder (its media made in folder/media); returns its path."""
+    subprocess.run([sys.executable, os.path.join(DEMO, "make_media.py"), os.path.join(folder, "media")],
+                   check=True, timeout=120)
+    manifest = os.path.join(folder, "demo.toml")
+    shutil.copy(os.path.join(DEMO, "demo.toml"), manifest)
+    saver = os.path.join(folder, "demo.scr")
+    p = pack(manifest, saver)
+    if p.returncode != 0:
+        raise HarnessError(f"packing the demo failed: {p.stdout} {p.stderr}")
     return saver
 
 
@@ -488,6 +512,23 @@ class PreviewHost:
             os.unlink(self.out.name)
         except OSError:
             pass
+
+
+def read_frame_times(path):
+    """The file QV_TEST_FRAME_TIMES names: (frame start times in ms, start-up marks).
+    The marks map a stage name ("entry", "first-frame", ...) to ms after the process's
+    creation; "process-start-unix" is the creation itself in ms since 1970."""
+    starts, marks = [], {}
+    with open(path) as f:
+        for line in f:
+            line = line.strip()
+            if line.startswith("#"):
+                name, _, value = line[1:].strip().partition("=")
+                if name.endswith("-ms") and value:
+                    marks[name[:-3]] = float(value)
+            elif line:
+                starts.append(float(line))
+    return starts, marks
 
 
 def run_saver(*args, timeout=20, exe=None):

@@ -9,7 +9,6 @@ box built, with the item's index), QV_TEST_FRAME_TIMES (the frame loop's pacing)
 QV_TEST_FEED_ROUTES (which network routes may be tried)."""
 import os
 import re
-import shutil
 import subprocess
 import sys
 import time
@@ -96,9 +95,7 @@ class Feed(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.server = FeedServer().start()
-        cls.folder = os.path.join(h.STATE, "feed")
-        shutil.rmtree(cls.folder, ignore_errors=True)
-        os.makedirs(cls.folder)
+        cls.folder = h.fresh_folder("feed")
         path = os.path.join(cls.folder, "feed.toml")
         with open(path, "w") as f:
             f.write(manifest([cls.server.url("news_utf8.xml"), cls.server.url("second.xml")]))
@@ -144,8 +141,7 @@ class Feed(unittest.TestCase):
         self.assertEqual(saver.wait(15), 0)
         closing = time.time() - start
         self.assertLess(closing, 5.0, "the saver took long to close")
-        with open(times) as f:
-            stats = frame_stats([float(line) for line in f if line.strip()])
+        stats = frame_stats(h.read_frame_times(times)[0])
         return stats, closing
 
     def wait_for_box(self, log, index, timeout=40):

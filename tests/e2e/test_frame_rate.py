@@ -6,15 +6,12 @@ loop's start times give the achieved frame rate and the spread of frame interval
 The floor asserted here is lenient, since CI machines vary; the figures are printed
 for the record. QV_FRAME_RATE_SECONDS changes how long the saver runs (default 5)."""
 import os
-import shutil
-import subprocess
 import sys
 import time
 import unittest
 
 import qvharness as h
 
-DEMO = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "examples", "demo")
 SECONDS = float(os.environ.get("QV_FRAME_RATE_SECONDS", "5"))
 MIN_MEDIAN_FPS = 40
 
@@ -57,17 +54,8 @@ class FrameStats(unittest.TestCase):
 class FrameRate(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.folder = os.path.join(h.STATE, "frame-rate")
-        shutil.rmtree(cls.folder, ignore_errors=True)
-        os.makedirs(cls.folder)
-        subprocess.run([sys.executable, os.path.join(DEMO, "make_media.py"), os.path.join(cls.folder, "media")],
-                       check=True, timeout=120)
-        manifest = os.path.join(cls.folder, "demo.toml")
-        shutil.copy(os.path.join(DEMO, "demo.toml"), manifest)
-        cls.saver = os.path.join(cls.folder, "demo.scr")
-        p = h.pack(manifest, cls.saver)
-        if p.returncode != 0:
-            raise h.HarnessError(f"packing the demo failed: {p.stdout} {p.stderr}")
+        cls.folder = h.fresh_folder("frame-rate")
+        cls.saver = h.pack_demo(cls.folder)
 
     def test_demo_keeps_its_frame_rate(self):
         times = os.path.join(self.folder, "frame-times.txt")
@@ -80,8 +68,7 @@ class FrameRate(unittest.TestCase):
         h.key("a")
         self.assertEqual(saver.wait(15), 0)
         self.assertTrue(os.path.exists(times), "the frame loop wrote no frame times")
-        with open(times) as f:
-            starts = [float(line) for line in f if line.strip()]
+        starts, _ = h.read_frame_times(times)
         s = frame_stats(starts)
         self.assertIsNotNone(s, "fewer than two frames")
         print(f"\nframe rate at {h.SCREEN[0]}x{h.SCREEN[1]}: {s['frames']} frames, {s['fps']:.1f} fps, "

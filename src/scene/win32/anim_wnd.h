@@ -51,8 +51,8 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   void SetRunTimerPause(std::function<void(bool)> pause) { m_pauseRunTimer = std::move(pause); }
 
   // Runs until the window is gone, calling tick once per frame. Test diagnostic: with
-  // QV_TEST_FRAME_TIMES naming a file, each frame's start time (ms) is written there at
-  // the end.
+  // QV_TEST_FRAME_TIMES naming a file, the start-up marks and each frame's start time
+  // (ms) are written there at the end.
   void RunFrameLoop(bool fast, const std::function<void()>& tick);
   void Destroy();
 

@@ -10,6 +10,7 @@
 #include "package/win32/package_files.h"
 #include "settings/language.h"
 #include "base/win32/monitors.h"
+#include "base/win32/startup_marks.h"
 
 namespace qv {
 
@@ -41,6 +42,7 @@ void DeleteFont(HFONT& font) {
 }  // namespace
 
 CQvApp::CQvApp() {
+  MarkStartup("app");  // built before WinMain: what lies before this is the system's loader
   // Pictures live in movable global memory and know the real screen depth from here on.
   InstallWin32Imaging();
   CDIB::SetPictureOperations(DibKeyToAlpha, DibResample);

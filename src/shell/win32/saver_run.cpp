@@ -18,6 +18,7 @@
 #include "media/win32/mixer_win32.h"
 #include "media/win32/wave_out_win32.h"
 #include "base/window_messages.h"
+#include "base/win32/startup_marks.h"
 #include "media/win32/logo_wnd.h"
 #include "shell/fixed_preview.h"
 #include "shell/win32/feed_hand_over.h"
@@ -107,6 +108,7 @@ void DropCloseFromWarning(HWND hwnd) {
 }
 
 LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
+  MarkStartup("create");
   EnumerateMonitors();
   Run.spritesVisible = false;
   Run.preview = Shell.flags.preview;
@@ -155,11 +157,13 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
   // The document from the package. A failed load has shown its message; the run goes on
   // with the document as the load left it.
+  MarkStartup("package");
   Win32DocumentServices documentServices;
   if (!LoadDocument(RunDocument, DocumentLocation{ModulePath, BlockOffset(Header, PackageBlock::Document)},
                     documentServices)) {
     DropCloseFromWarning(hwnd);
   }
+  MarkStartup("document");
   if (RunDocument.m_bFastTimingLoaded) Run.fastTiming = RunDocument.m_bFastTiming != 0;
 
   const SceneMode sceneMode{Run.preview, Run.fastTiming, Settings.MuteSound != 0};
@@ -169,6 +173,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     ExtractPackageBlocks(ExtractMode::Run, Settings.MuteSound != 0);
     Scene.Start(&RunDocument, Run.sceneRect.Width(), Run.sceneRect.Height(), sceneMode);
   }
+  MarkStartup("media");
   if (Scene.MediaExtracted()) SceneVideoPath = Scene.MediaPath();  // deleted with the run's other files
 
   Scene.Scene().Feed() = FeedNavigation{};
