@@ -11,6 +11,14 @@
 #else
 #define QV_BLIT_SSE2 0
 #endif
+// Wider loops for processors that have them, chosen at run time: the program itself is
+// built for SSE2, which every processor it runs on has.
+#if QV_BLIT_SSE2 && (defined(__GNUC__) || defined(__clang__)) && (defined(__x86_64__) || defined(__i386__))
+#include <immintrin.h>
+#define QV_BLIT_AVX2 1
+#else
+#define QV_BLIT_AVX2 0
+#endif
 
 namespace qv {
 
@@ -395,12 +403,83 @@ inline void Row32(uint8_t* d, const uint8_t* s, const uint8_t* m, const uint8_t*
 }
 #endif
 
+#if QV_BLIT_AVX2
+// The alpha-masked sprite at full opacity over the destination, the scene's common case,
+// eight pixels at a time where the processor has AVX2 (the same integer formulas as the
+// four-pixel loop below). Leaves the last width % 8 columns to the caller.
+__attribute__((target("avx2"))) void MaskedOver32Avx2(const BlitRows& b) {
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i one = _mm256_set1_epi8(1);
+  const __m256i c255 = _mm256_set1_epi16(255);
+  const __m256i top = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
+  const int groups = b.width / 8;
+  const uint8_t* underRow = b.under ? b.under : b.dst;
+  const int64_t underStride = b.under ? b.underStride : b.dstStride;
+  for (int k = 0; k < b.height; ++k) {
+    uint8_t* d = b.dst + k * b.dstStride;
+    const uint8_t* s = b.src + k * b.srcStride;
+    const uint8_t* u = underRow + k * underStride;
+    const uint8_t* m = b.mask + k * b.maskStride;
+    for (int g = 0; g < groups; ++g, d += 32, s += 32, u += 32, m += 8) {
+      uint64_t eight;
+      std::memcpy(&eight, m, 8);
+      const __m256i sv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+      const __m256i dv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(u));
+      __m256i out;
+      if (eight == ~uint64_t{0}) {
+        out = _mm256_subs_epu8(sv, one);  // (v x 255) >> 8 is v - 1, 0 for 0
+      } else if (eight == 0) {
+        out = _mm256_subs_epu8(dv, one);
+      } else {
+        // Mask bytes as 16-bit lanes matching the unpacked pixels: each 128-bit half
+        // unpacks its own pixels, 0-1 and 4-5 low, 2-3 and 6-7 high.
+        const __m256i q32 = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(m)));
+        const __m256i q16 = _mm256_or_si256(q32, _mm256_slli_epi32(q32, 16));
+        const __m256i qlo = _mm256_unpacklo_epi32(q16, q16), qhi = _mm256_unpackhi_epi32(q16, q16);
+        // (s x q + d x (255 - q)) >> 8 on sixteen lanes, twice.
+        const __m256i lo = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpacklo_epi8(sv, zero), qlo),
+                             _mm256_mullo_epi16(_mm256_unpacklo_epi8(dv, zero), _mm256_sub_epi16(c255, qlo))),
+            8);
+        const __m256i hi = _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(_mm256_unpackhi_epi8(sv, zero), qhi),
+                             _mm256_mullo_epi16(_mm256_unpackhi_epi8(dv, zero), _mm256_sub_epi16(c255, qhi))),
+            8);
+        out = _mm256_packus_epi16(lo, hi);
+      }
+      out = _mm256_or_si256(_mm256_andnot_si256(top, out), _mm256_and_si256(top, dv));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), out);
+    }
+  }
+}
+
+bool HasAvx2() {
+  static const bool has = __builtin_cpu_supports("avx2");
+  return has;
+}
+#endif
+
 void Blit32(const BlitRows& b) {
   const bool keyed = !b.mask && b.key != kNoKey;
   if (!b.mask && !keyed && b.opacity == 100) {
     CopyRows(b, 4 * static_cast<size_t>(b.width));
     return;
   }
+#if QV_BLIT_AVX2
+  if (b.mask && b.opacity == 100 && !b.solidBack && b.width >= 8 && HasAvx2()) {
+    MaskedOver32Avx2(b);
+    const int done = b.width / 8 * 8;
+    if (done == b.width) return;
+    BlitRows rest = b;  // the last columns through the four-pixel loop
+    rest.width = b.width - done;
+    rest.dst += 4 * done;
+    rest.src += 4 * done;
+    rest.mask += done;
+    if (rest.under) rest.under += 4 * done;
+    Blit32(rest);
+    return;
+  }
+#endif
 #if QV_BLIT_SSE2
   const __m128i zero = _mm_setzero_si128();
   const __m128i marker = _mm_set1_epi32(static_cast<int>(kMarker32));
