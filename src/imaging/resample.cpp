@@ -1,10 +1,16 @@
 #include "imaging/resample.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <memory>
 #include <new>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define QV_RESAMPLE_SSE2 1
+#endif
 
 #include "imaging/dib.h"
 #include "imaging/picture_limits.h"
@@ -13,158 +19,315 @@
 namespace qv {
 namespace {
 
+// floor(s / n) = (s * kReciprocal[n]) >> 32 for s < 2^16 and 1 <= n <= 256: the reciprocal
+// is rounded up by e < n, and s * e < 2^32 keeps the excess below 1 / n.
+constexpr std::array<uint64_t, 257> kReciprocal = [] {
+  std::array<uint64_t, 257> r{};
+  for (uint64_t n = 1; n <= 256; ++n) r[n] = ((uint64_t{1} << 32) + n - 1) / n;
+  return r;
+}();
+
 // Transparent pixels (alpha below 8) take the average colour of the visible pixels
 // (alpha above 7) around them, so that averaging does not pull black into the visible
 // edge. The window is columns max(0, x - 8) up to, not including, min(W - 1, x + 8), and
 // the same for rows; a pixel with no visible neighbour there becomes black. Only visible
-// pixels are summed and only transparent ones change, so the order does not matter; the
-// window sums are kept per column and slid down the picture.
-bool RepairTransparentColours(uint8_t* work, int width, int height) {
-  const int64_t W = width;
-  auto colSum = NewArray<uint32_t>(4 * W);      // blue, green, red, count per column
-  auto prefix = NewArray<uint64_t>(4 * (W + 1));  // running sums of colSum along the row
-  if (!colSum || !prefix) return false;
-  auto addRow = [&](int row, int sign) {
-    const uint8_t* p = work + 4 * W * row;
-    for (int64_t x = 0; x < W; ++x, p += 4) {
-      if (p[3] <= 7) continue;
-      uint32_t* s = colSum.get() + 4 * x;
-      s[0] += static_cast<uint32_t>(sign * p[0]);
-      s[1] += static_cast<uint32_t>(sign * p[1]);
-      s[2] += static_cast<uint32_t>(sign * p[2]);
-      s[3] += static_cast<uint32_t>(sign);
-    }
-  };
-  int rowsFrom = 0, rowsTo = 0;  // rows summed in colSum: [rowsFrom, rowsTo)
-  for (int y = 0; y < height; ++y) {
-    // Both ends only move down, and rowsTo >= y1 >= y0 after the first loop.
+// pixels are summed and only transparent ones change, so each row can be repaired from
+// the unchanged source as the shrinking walk asks for it: the window's sums are kept per
+// column (16-bit lanes: at most 16 rows of 255) and slid down the picture, and along a
+// row a second window slides over those column sums.
+class TransparentRepair {
+ public:
+  explicit TransparentRepair(const DibView& source) : m_src(source), m_width(source.width) {}
+  bool Allocate() {
+    if (m_width <= 0) return false;
+    m_columns = NewArray<uint16_t>(4 * static_cast<uint64_t>(m_width) + 8);
+    m_row = NewArray<uint8_t>(4 * static_cast<uint64_t>(m_width));
+    return m_columns && m_row;
+  }
+
+  // Storage row y with its transparent pixels repaired; rows are asked for in order.
+  const uint8_t* Row(int y) {
+    const int height = m_src.height;
     const int y0 = std::max(0, y - 8), y1 = std::min(height - 1, y + 8);
-    while (rowsTo < y1) addRow(rowsTo++, 1);
-    while (rowsFrom < y0) addRow(rowsFrom++, -1);
-    uint8_t* row = work + 4 * W * y;
-    bool any = false;
-    for (int64_t x = 0; x < W && !any; ++x) any = row[4 * x + 3] < 8;
-    if (!any) continue;
-    uint64_t* pre = prefix.get();
-    pre[0] = pre[1] = pre[2] = pre[3] = 0;
-    for (int64_t x = 0; x < W; ++x)
-      for (int c = 0; c < 4; ++c) pre[4 * (x + 1) + c] = pre[4 * x + c] + colSum[4 * x + c];
-    for (int64_t x = 0; x < W; ++x) {
+    while (m_rowsTo < y1) Update<true>(m_src.Row(m_rowsTo++));
+    while (m_rowsFrom < y0) Update<false>(m_src.Row(m_rowsFrom++));
+    const uint8_t* source = m_src.Row(y);
+    const int64_t first = FirstTransparent(source);
+    if (first == m_width) return source;
+    uint8_t* row = m_row.get();
+    std::memcpy(row, source, 4 * static_cast<size_t>(m_width));
+    const uint16_t* col = m_columns.get();
+    uint32_t sum[4] = {0, 0, 0, 0};
+    int64_t wx0 = 0, wx1 = 0;  // columns in sum: [wx0, wx1)
+    for (int64_t x = first; x < m_width; ++x) {
       uint8_t* p = row + 4 * x;
       if (p[3] >= 8) continue;
-      const int64_t x0 = std::max<int64_t>(0, x - 8), x1 = std::min<int64_t>(W - 1, x + 8);
-      const uint64_t n = x1 > x0 ? pre[4 * x1 + 3] - pre[4 * x0 + 3] : 0;
-      for (int c = 0; c < 3; ++c)
-        p[c] = n ? static_cast<uint8_t>((pre[4 * x1 + c] - pre[4 * x0 + c]) / n) : 0;
+      const int64_t x0 = std::max<int64_t>(0, x - 8), x1 = std::min<int64_t>(m_width - 1, x + 8);
+      if (x0 >= wx1) {  // no overlap with the last window: start afresh
+        wx0 = wx1 = x0;
+        sum[0] = sum[1] = sum[2] = sum[3] = 0;
+      }
+      for (; wx1 < x1; ++wx1)
+        for (int c = 0; c < 4; ++c) sum[c] += col[4 * wx1 + c];
+      for (; wx0 < x0; ++wx0)
+        for (int c = 0; c < 4; ++c) sum[c] -= col[4 * wx0 + c];
+      const uint32_t n = x1 > x0 ? sum[3] : 0;
+      for (int c = 0; c < 3; ++c) p[c] = n ? static_cast<uint8_t>((sum[c] * kReciprocal[n]) >> 32) : 0;
+    }
+    return row;
+  }
+
+ private:
+  int64_t FirstTransparent(const uint8_t* row) const {
+    int64_t x = 0;
+#ifdef QV_RESAMPLE_SSE2
+    const __m128i seven = _mm_set1_epi8(7);
+    for (; x + 4 <= m_width; x += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x));
+      const int low = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, seven), v)) & 0x8888;
+      if (low) break;
+    }
+#endif
+    for (; x < m_width; ++x)
+      if (row[4 * x + 3] < 8) return x;
+    return m_width;
+  }
+
+  // Adds (or takes away) a row's visible pixels: colours and a count of one.
+  template <bool kAdd>
+  void Update(const uint8_t* row) {
+    uint16_t* col = m_columns.get();
+    int64_t x = 0;
+#ifdef QV_RESAMPLE_SSE2
+    const __m128i eight = _mm_set1_epi8(8), colours = _mm_set1_epi32(0x00FFFFFF), one = _mm_set1_epi32(0x01000000);
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 4 <= m_width; x += 4) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x));
+      // Alpha is each pixel's top byte: its "at least 8" mask spreads over the pixel.
+      const __m128i visible = _mm_srai_epi32(_mm_cmpeq_epi8(_mm_max_epu8(v, eight), v), 24);
+      const __m128i d = _mm_or_si128(_mm_and_si128(v, _mm_and_si128(visible, colours)), _mm_and_si128(visible, one));
+      __m128i* lo = reinterpret_cast<__m128i*>(col + 4 * x);
+      __m128i* hi = lo + 1;
+      const __m128i a = _mm_unpacklo_epi8(d, zero), b = _mm_unpackhi_epi8(d, zero);
+      if (kAdd) {
+        _mm_storeu_si128(lo, _mm_add_epi16(_mm_loadu_si128(lo), a));
+        _mm_storeu_si128(hi, _mm_add_epi16(_mm_loadu_si128(hi), b));
+      } else {
+        _mm_storeu_si128(lo, _mm_sub_epi16(_mm_loadu_si128(lo), a));
+        _mm_storeu_si128(hi, _mm_sub_epi16(_mm_loadu_si128(hi), b));
+      }
+    }
+#endif
+    for (; x < m_width; ++x) {
+      const uint8_t* p = row + 4 * x;
+      if (p[3] <= 7) continue;
+      uint16_t* s = col + 4 * x;
+      const int sign = kAdd ? 1 : -1;
+      s[0] = static_cast<uint16_t>(s[0] + sign * p[0]);
+      s[1] = static_cast<uint16_t>(s[1] + sign * p[1]);
+      s[2] = static_cast<uint16_t>(s[2] + sign * p[2]);
+      s[3] = static_cast<uint16_t>(s[3] + sign);
     }
   }
-  return true;
+
+  const DibView& m_src;
+  const int64_t m_width;
+  std::unique_ptr<uint16_t[]> m_columns;  // blue, green, red, count per column
+  std::unique_ptr<uint8_t[]> m_row;
+  int m_rowsFrom = 0, m_rowsTo = 0;  // rows summed in m_columns: [m_rowsFrom, m_rowsTo)
+};
+
+// Adds (kAdd) or copies n bytes into 32-bit lanes, one lane per byte.
+template <bool kAdd>
+void WidenBytes(uint32_t* lanes, const uint8_t* bytes, int64_t n) {
+  int64_t i = 0;
+#ifdef QV_RESAMPLE_SSE2
+  const __m128i zero = _mm_setzero_si128();
+  for (; i + 16 <= n; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+    const __m128i parts[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
+                              _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
+    __m128i* out = reinterpret_cast<__m128i*>(lanes + i);
+    for (int k = 0; k < 4; ++k)
+      _mm_storeu_si128(out + k, kAdd ? _mm_add_epi32(_mm_loadu_si128(out + k), parts[k]) : parts[k]);
+  }
+#endif
+  for (; i < n; ++i) lanes[i] = kAdd ? lanes[i] + bytes[i] : bytes[i];
 }
 
-// Writes one row of four-channel values into a 24- or 32-bit block row.
-template <int kStep>
-inline void StoreRowOf(uint8_t* out, const int* bgra, int width) {
-  for (int x = 0; x < width; ++x, out += kStep, bgra += 4)
-    for (int c = 0; c < kStep; ++c) out[c] = static_cast<uint8_t>(bgra[c]);
-}
-inline void StoreRow(uint8_t* out, const int* bgra, int width, int bits) {
-  if (bits == 32) StoreRowOf<4>(out, bgra, width);
-  else StoreRowOf<3>(out, bgra, width);
-}
+// Output column ox of a shrink: the source pixels wholly inside it, [from, to), and the
+// pixels lying across its left and right boundaries (-1: none) with the thousandths of
+// them that fall inside.
+struct Span {
+  int from = 0, to = 0;
+  int left = -1, right = -1;
+  int64_t leftShare = 0, rightShare = 0;
+};
+
+// A weight for one output row: thousandths of a source row, and where it is added.
+struct RowShare {
+  int64_t weight;
+  int64_t* sums;
+};
 
 // Area average. Each output pixel covers sx x sy source pixels; a source pixel lying
-// across a column or row boundary gives its weight (in thousandths) to both sides. The
-// walk goes once over the source, adding into the current and the next output row; an
-// output row is complete when the walk leaves the source row that crosses its lower
-// boundary (or at the end, for the last one). Pixels wholly inside one output column are
-// summed first and weighted once per run, which gives the same integers.
-bool Shrink(const uint8_t* work, int W, int H, const DibView& out, int w, int h) {
-  const double sx = static_cast<double>(W) / w, sy = static_cast<double>(H) / h;
-  const int64_t divisor = static_cast<int64_t>(std::floor(1000 * sx * sy));
-  if (divisor <= 0) return false;
-  const int64_t slots = 4 * (static_cast<int64_t>(w) + 1);
-  auto a = NewArray<int64_t>(slots), b = NewArray<int64_t>(slots);
-  auto values = NewArray<int>(4 * static_cast<int64_t>(w));
-  // Per source column: the share f (thousandths) it gives to the next output column when
-  // it lies across a boundary, or -1. The boundaries are the same on every row.
-  auto split = NewArray<int>(W);
-  if (!a || !b || !values || !split) return false;
-  {
+// across a column or row boundary gives its weight (in thousandths) to both sides, and one
+// lying across both gives the product of its shares, truncated to thousandths. The
+// products make the weights inseparable only at such corner pixels, so the walk goes down
+// the source adding whole rows column by column (a band of rows wholly inside one output
+// row), and weighs the band's columns once per output row; a row that straddles a
+// boundary is weighed on its own, into the current and the next output row. An output
+// row is complete when the walk leaves the source row that crosses its lower boundary (or
+// at the end, for the last one); its values are the sums divided by floor(1000 sx sy).
+class Shrinker {
+ public:
+  Shrinker(int W, int H, int step, const DibView& out, int w, int h)
+      : m_W(W), m_H(H), m_step(step), m_out(out), m_w(w), m_h(h) {}
+
+  bool Run(const DibView& source, TransparentRepair* repair) {
+    const double sx = static_cast<double>(m_W) / m_w, sy = static_cast<double>(m_H) / m_h;
+    m_divisor = static_cast<int64_t>(std::floor(1000 * sx * sy));
+    if (m_divisor <= 0) return false;
+    const int64_t laneCount = static_cast<int64_t>(m_step) * m_W + 1;  // one spare for 4-lane reads of 24-bit rows
+    m_band = NewArray<uint32_t>(laneCount);
+    m_straddle = NewArray<uint32_t>(laneCount);
+    m_a = NewArray<int64_t>(4 * static_cast<int64_t>(m_w));
+    m_b = NewArray<int64_t>(4 * static_cast<int64_t>(m_w));
+    m_spans = NewArray<Span>(m_w);
+    if (!m_band || !m_straddle || !m_a || !m_b || !m_spans) return false;
+    PlanColumns(sx);
+    int64_t* cur = m_a.get();
+    int64_t* nxt = m_b.get();
+    const int64_t rowBytes = static_cast<int64_t>(m_step) * m_W;
+    double rowBoundary = sy;
+    int oy = 0;
+    for (int y = 0; y < m_H && oy < m_h; ++y) {
+      const uint8_t* row = repair ? repair->Row(y) : source.Row(y);
+      const bool rowSplit = y + 1 > rowBoundary;
+      if (!rowSplit) {
+        WidenBytes<true>(m_band.get(), row, rowBytes);
+        // Flushed early enough that 256 columns of a band stay below 2^32.
+        if (++m_bandRows == kMaxBandRows) FlushBand(cur);
+        continue;
+      }
+      FlushBand(cur);
+      const int64_t fy = static_cast<int64_t>(std::floor((y - (rowBoundary - 1)) * 1000));
+      WidenBytes<false>(m_straddle.get(), row, rowBytes);
+      const RowShare shares[2] = {{1000 - fy, cur}, {fy, nxt}};
+      AddColumns(m_straddle.get(), shares, 2);
+      FinishRow(cur, oy++);
+      std::swap(cur, nxt);
+      std::fill(nxt, nxt + 4 * static_cast<int64_t>(m_w), 0);
+      rowBoundary += sy;
+    }
+    if (oy < m_h) {
+      FlushBand(cur);
+      FinishRow(cur, oy);
+    }
+    return true;
+  }
+
+ private:
+  static constexpr int kMaxBandRows = 65536;
+  static constexpr int kFoldColumns = 256;
+
+  // The column boundaries start at sx and advance by sx; a source column is split when
+  // the boundary falls inside it (the same test on every row). Columns after the last
+  // boundary belong to no output column.
+  void PlanColumns(double sx) {
+    Span* spans = m_spans.get();
     double colBoundary = sx;
     int ox = 0;
-    for (int x = 0; x < W; ++x) {
-      split[x] = -1;
-      if (x + 1 > colBoundary && ox < w) {
-        split[x] = static_cast<int>(std::floor((x - (colBoundary - 1)) * 1000));
+    for (int x = 0; x < m_W; ++x) {
+      if (x + 1 > colBoundary && ox < m_w) {
+        const int64_t f = static_cast<int64_t>(std::floor((x - (colBoundary - 1)) * 1000));
+        spans[ox].to = x;
+        spans[ox].right = x;
+        spans[ox].rightShare = 1000 - f;
+        if (ox + 1 < m_w) {
+          spans[ox + 1].from = x + 1;
+          spans[ox + 1].to = x + 1;
+          spans[ox + 1].left = x;
+          spans[ox + 1].leftShare = f;
+        }
         ++ox;
         colBoundary += sx;
       }
     }
+    if (ox < m_w) spans[ox].to = m_W;
   }
-  int64_t* cur = a.get();
-  int64_t* nxt = b.get();
-  const double inverse = 1.0 / static_cast<double>(divisor);
-  auto finishRow = [&](int oy) {
-    for (int64_t i = 0; i < 4 * static_cast<int64_t>(w); ++i) {
-      // cur[i] / divisor by the reciprocal, corrected by one step (sums stay below 2^53).
-      const int64_t sum = cur[i];
-      int64_t q = static_cast<int64_t>(static_cast<double>(sum) * inverse);
-      if (q * divisor > sum) --q;
-      else if ((q + 1) * divisor <= sum) ++q;
-      values[i] = static_cast<int>(std::min<int64_t>(255, q));
-    }
-    StoreRow(out.Row(oy), values.get(), w, out.bitCount);
-  };
-  double rowBoundary = sy;
-  int oy = 0;
-  for (int y = 0; y < H; ++y) {
-    const uint8_t* p = work + 4 * static_cast<int64_t>(W) * y;
-    const bool rowSplit = y + 1 > rowBoundary && oy < h;
-    const int64_t fy = rowSplit ? static_cast<int64_t>(std::floor((y - (rowBoundary - 1)) * 1000)) : 0;
-    const int64_t here = 1000 - fy;  // the row's weight in the current output row
-    int ox = 0;
-    uint32_t run[4] = {0, 0, 0, 0};
-    auto flush = [&] {
-      int64_t* c0 = cur + 4 * ox;
-      int64_t* n0 = nxt + 4 * ox;
-      for (int c = 0; c < 4; ++c) {
-        c0[c] += here * run[c];
-        if (rowSplit) n0[c] += fy * run[c];
-        run[c] = 0;
+
+  void FlushBand(int64_t* cur) {
+    if (m_bandRows == 0) return;
+    const RowShare share{1000, cur};
+    AddColumns(m_band.get(), &share, 1);
+    std::fill(m_band.get(), m_band.get() + static_cast<int64_t>(m_step) * m_W, 0);
+    m_bandRows = 0;
+  }
+
+  // Weighs one band (or straddling row) of column sums into each output row it touches.
+  void AddColumns(const uint32_t* lanes, const RowShare* shares, int count) {
+    const int channels = m_step;
+    for (int ox = 0; ox < m_w; ++ox) {
+      const Span& span = m_spans[ox];
+      uint64_t inside[4] = {0, 0, 0, 0};
+      for (int x = span.from; x < span.to;) {
+        const int end = std::min(span.to, x + kFoldColumns);
+#ifdef QV_RESAMPLE_SSE2
+        __m128i sum = _mm_setzero_si128();
+        for (; x < end; ++x)
+          sum = _mm_add_epi32(sum, _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + m_step * static_cast<int64_t>(x))));
+        alignas(16) uint32_t part[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(part), sum);
+        for (int c = 0; c < 4; ++c) inside[c] += part[c];
+#else
+        for (; x < end; ++x)
+          for (int c = 0; c < channels; ++c) inside[c] += lanes[m_step * static_cast<int64_t>(x) + c];
+#endif
       }
-    };
-    for (int x = 0; x < W; ++x, p += 4) {
-      const int64_t f = split[x];
-      if (f < 0) {
-        run[0] += p[0], run[1] += p[1], run[2] += p[2], run[3] += p[3];
-        continue;
-      }
-      flush();
-      int64_t* c0 = cur + 4 * ox;
-      int64_t* n0 = nxt + 4 * ox;
-      if (rowSplit) {
-        const int64_t w00 = (1000 - f) * (1000 - fy) / 1000, w10 = f * (1000 - fy) / 1000;
-        const int64_t w01 = (1000 - f) * fy / 1000, w11 = f * fy / 1000;
-        for (int c = 0; c < 4; ++c) {
-          c0[c] += w00 * p[c], c0[4 + c] += w10 * p[c];
-          n0[c] += w01 * p[c], n0[4 + c] += w11 * p[c];
+      const uint32_t* left = span.left >= 0 ? lanes + m_step * static_cast<int64_t>(span.left) : nullptr;
+      const uint32_t* right = span.right >= 0 ? lanes + m_step * static_cast<int64_t>(span.right) : nullptr;
+      for (int k = 0; k < count; ++k) {
+        const int64_t v = shares[k].weight;
+        const int64_t lw = span.leftShare * v / 1000, rw = span.rightShare * v / 1000;
+        int64_t* acc = shares[k].sums + 4 * static_cast<int64_t>(ox);
+        for (int c = 0; c < channels; ++c) {
+          int64_t add = v * static_cast<int64_t>(inside[c]);
+          if (left) add += lw * left[c];
+          if (right) add += rw * right[c];
+          acc[c] += add;
         }
-      } else {
-        for (int c = 0; c < 4; ++c) c0[c] += (1000 - f) * p[c], c0[4 + c] += f * p[c];
       }
-      ++ox;
-    }
-    flush();
-    if (rowSplit) {
-      finishRow(oy++);
-      std::swap(cur, nxt);
-      std::fill(nxt, nxt + slots, 0);
-      rowBoundary += sy;
     }
   }
-  if (oy < h) finishRow(oy);
-  return true;
-}
+
+  // sum / divisor, exactly: (sum + 0.5) / divisor lies at least 0.5 / divisor away from
+  // any whole number, and the quotient is small (a few hundred at most), so the double
+  // product's error (about 2^-44) cannot carry it across one while divisor < 2^40.
+  void FinishRow(const int64_t* sums, int oy) {
+    uint8_t* out = m_out.Row(oy);
+    const double inverse = 1.0 / static_cast<double>(m_divisor);
+    const bool exact = m_divisor < (int64_t{1} << 40);
+    for (int ox = 0; ox < m_w; ++ox, out += m_step)
+      for (int c = 0; c < m_step; ++c) {
+        const int64_t sum = sums[4 * static_cast<int64_t>(ox) + c];
+        const int64_t q =
+            exact ? static_cast<int64_t>((static_cast<double>(sum) + 0.5) * inverse) : sum / m_divisor;
+        out[c] = static_cast<uint8_t>(std::min<int64_t>(255, q));
+      }
+  }
+
+  const int m_W, m_H, m_step;
+  const DibView& m_out;
+  const int m_w, m_h;
+  int64_t m_divisor = 0;
+  int m_bandRows = 0;
+  std::unique_ptr<uint32_t[]> m_band;      // the band's column sums, one lane per byte
+  std::unique_ptr<uint32_t[]> m_straddle;  // a straddling row, widened the same way
+  std::unique_ptr<int64_t[]> m_a, m_b;     // the current and the next output row
+  std::unique_ptr<Span[]> m_spans;
+};
 
 // Bilinear. The sample position of output column x, x * W / w', splits into a whole
 // source column x0 and the fraction rx / w' towards the next; likewise for rows. The
@@ -172,75 +335,164 @@ bool Shrink(const uint8_t* work, int W, int H, const DibView& out, int w, int h)
 // to be a whole number (a uniform area, a sample right on a source pixel) is not lost to
 // rounding one step below it. The work size (w', h') may be larger than the output: only
 // its lower-left w x h part is kept. Each output row first blends its two source rows
-// column by column; only pixels whose samples mix visible and transparent ones are
-// blended from scratch.
-bool Enlarge(const uint8_t* work, int W, int H, bool alpha, const DibView& out, int w, int h, int64_t workW,
-             int64_t workH) {
-  auto x0s = NewArray<int>(w), x1s = NewArray<int>(w);
-  auto rxs = NewArray<int64_t>(w);
-  auto values = NewArray<int>(4 * static_cast<int64_t>(w));
-  auto columns = NewArray<int64_t>(4 * static_cast<int64_t>(W));  // the two rows blended
-  if (!x0s || !x1s || !rxs || !values || !columns) return false;
-  for (int64_t x = 0; x < w; ++x) {
-    const int64_t x0 = std::min<int64_t>(W - 1, x * W / workW);
-    x0s[x] = static_cast<int>(x0);
-    x1s[x] = static_cast<int>(std::min<int64_t>(W - 1, x0 + 1));
-    rxs[x] = x * W - x0 * workW;
+// column by column (16-bit products summed in 32 bits: the weights are below 2^15 since
+// h' < 2h); the columns are then blended in doubles, which hold every sum exactly, and
+// divided by w' h' through its reciprocal: (sum + 0.5) / (w' h') lies at least
+// 0.5 / (w' h') from a whole number, far more than the product's error for a quotient
+// below 256. Pixels whose samples mix visible and transparent ones are then blended
+// again from scratch.
+class Enlarger {
+ public:
+  Enlarger(const uint8_t* work, int W, int H, bool alpha, const DibView& out, int w, int h, int64_t workW,
+           int64_t workH)
+      : m_work(work), m_W(W), m_H(H), m_alpha(alpha), m_out(out), m_w(w), m_h(h), m_workW(workW), m_workH(workH) {}
+
+  bool Run() {
+    m_x0 = NewArray<int>(m_w);
+    m_x1 = NewArray<int>(m_w);
+    m_weights = NewArray<double>(2 * static_cast<int64_t>(m_w));
+    m_firstOut = NewArray<int>(static_cast<int64_t>(m_W) + 1);
+    m_columns = NewArray<int32_t>(4 * static_cast<int64_t>(m_W));
+    m_mixed = NewArray<uint8_t>(m_W);
+    if (!m_x0 || !m_x1 || !m_weights || !m_firstOut || !m_columns || !m_mixed) return false;
+    const double inverse = 1.0 / static_cast<double>(m_workW * m_workH);
+    for (int64_t x = 0; x < m_w; ++x) {
+      const int64_t x0 = std::min<int64_t>(m_W - 1, x * m_W / m_workW);
+      m_x0[x] = static_cast<int>(x0);
+      m_x1[x] = static_cast<int>(std::min<int64_t>(m_W - 1, x0 + 1));
+      const int64_t rx = x * m_W - x0 * m_workW;
+      m_weights[2 * x] = static_cast<double>(m_workW - rx);
+      m_weights[2 * x + 1] = static_cast<double>(rx);
+    }
+    // Output columns sampling from source column a: [firstOut[a], firstOut[a + 1]).
+    for (int a = 0, x = 0; a <= m_W; ++a) {
+      while (x < m_w && m_x0[x] < a) ++x;
+      m_firstOut[a] = x;
+    }
+    const int64_t srcStride = 4 * static_cast<int64_t>(m_W);
+    for (int64_t y = 0; y < m_h; ++y) {
+      const int64_t y0 = std::min<int64_t>(m_H - 1, y * m_H / m_workH);
+      const int64_t y1 = std::min<int64_t>(m_H - 1, y0 + 1);
+      const int64_t ry = y * m_H - y0 * m_workH, ry0 = m_workH - ry;
+      const uint8_t* r0 = m_work + srcStride * y0;
+      const uint8_t* r1 = m_work + srcStride * y1;
+      BlendRows(r0, r1, static_cast<int>(ry0), static_cast<int>(ry));
+      uint8_t* out = m_out.Row(static_cast<int>(y));
+      if (m_out.bitCount == 32) BlendColumns<4>(out, inverse);
+      else BlendColumns<3>(out, inverse);
+      if (m_alpha) RepairMixedPixels(r0, r1, ry0, ry, out);
+    }
+    return true;
   }
-  const int64_t srcStride = 4 * static_cast<int64_t>(W);
-  const int64_t area = workW * workH;
-  const double inverse = 1.0 / static_cast<double>(area);
-  const int channels = alpha ? 4 : 3;  // a 24-bit result has no alpha to compute
-  // sum / area, by the reciprocal and one correction step (sum < 2^53 is exact as a
-  // double, so the estimate is off by one at most).
-  auto divide = [area, inverse](int64_t sum) {
-    int64_t q = static_cast<int64_t>(static_cast<double>(sum) * inverse);
-    q -= q * area > sum;
-    q += (q + 1) * area <= sum;
-    return static_cast<int>(q);
-  };
-  for (int64_t y = 0; y < h; ++y) {
-    const int64_t y0 = std::min<int64_t>(H - 1, y * H / workH);
-    const int64_t y1 = std::min<int64_t>(H - 1, y0 + 1);
-    const int64_t ry = y * H - y0 * workH, ry0 = workH - ry;
-    const uint8_t* r0 = work + srcStride * y0;
-    const uint8_t* r1 = work + srcStride * y1;
-    for (int64_t i = 0; i < 4 * static_cast<int64_t>(W); ++i) columns[i] = r0[i] * ry0 + r1[i] * ry;
-    for (int x = 0; x < w; ++x) {
-      const int64_t rx = rxs[x], rx0 = workW - rx;
-      const int a = x0s[x], b = x1s[x];
-      if (alpha) {
-        const uint8_t a00 = r0[4 * a + 3], a10 = r0[4 * b + 3], a01 = r1[4 * a + 3], a11 = r1[4 * b + 3];
-        const bool visible = a00 >= 9 || a10 >= 9 || a01 >= 9 || a11 >= 9;
-        const bool clear = a00 < 8 || a10 < 8 || a01 < 8 || a11 < 8;
-        if (visible && clear) {
-          // Transparent samples take the colour of the first visible one, so that their
-          // (often black) colour does not bleed into the visible edge.
-          uint8_t s[4][4];  // p00, p10, p01, p11
-          std::memcpy(s[0], r0 + 4 * a, 4);
-          std::memcpy(s[1], r0 + 4 * b, 4);
-          std::memcpy(s[2], r1 + 4 * a, 4);
-          std::memcpy(s[3], r1 + 4 * b, 4);
-          int ref = 0;
-          while (s[ref][3] < 9) ++ref;
-          for (auto& q : s)
-            if (q[3] < 8) q[0] = s[ref][0], q[1] = s[ref][1], q[2] = s[ref][2];
-          for (int c = 0; c < 4; ++c) {
-            const int64_t left = s[0][c] * ry0 + s[2][c] * ry;
-            const int64_t right = s[1][c] * ry0 + s[3][c] * ry;
-            values[4 * x + c] = divide(rx0 * left + rx * right);
-          }
-          continue;
+
+ private:
+  void BlendRows(const uint8_t* r0, const uint8_t* r1, int ry0, int ry) {
+    int32_t* columns = m_columns.get();
+    const int64_t n = 4 * static_cast<int64_t>(m_W);
+    int64_t i = 0;
+#ifdef QV_RESAMPLE_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i weights = _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(ry) << 16) | static_cast<uint32_t>(ry0)));
+    for (; i + 16 <= n; i += 16) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + i));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + i));
+      const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
+      const __m128i blo = _mm_unpacklo_epi8(b, zero), bhi = _mm_unpackhi_epi8(b, zero);
+      __m128i* out = reinterpret_cast<__m128i*>(columns + i);
+      _mm_storeu_si128(out, _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), weights));
+      _mm_storeu_si128(out + 1, _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), weights));
+      _mm_storeu_si128(out + 2, _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), weights));
+      _mm_storeu_si128(out + 3, _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), weights));
+    }
+#endif
+    for (; i < n; ++i) columns[i] = r0[i] * ry0 + r1[i] * ry;
+  }
+
+  template <int kStep>
+  void BlendColumns(uint8_t* out, double inverse) {
+    const int32_t* columns = m_columns.get();
+    const double* weights = m_weights.get();
+    const double half = 0.5;
+#ifdef QV_RESAMPLE_SSE2
+    const __m128d inv = _mm_set1_pd(inverse), halfv = _mm_set1_pd(half);
+    for (int x = 0; x < m_w; ++x, out += kStep) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + 4 * m_x0[x]));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + 4 * m_x1[x]));
+      const __m128d wa = _mm_set1_pd(weights[2 * x]), wb = _mm_set1_pd(weights[2 * x + 1]);
+      const __m128d lo = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(a), wa), _mm_mul_pd(_mm_cvtepi32_pd(b), wb));
+      const __m128d hi = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(a, 0xEE)), wa),
+                                    _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(b, 0xEE)), wb));
+      const __m128i qlo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(lo, halfv), inv));
+      const __m128i qhi = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(hi, halfv), inv));
+      const __m128i q = _mm_unpacklo_epi64(qlo, qhi);
+      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q, q), q);
+      const uint32_t pixel = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+      std::memcpy(out, &pixel, kStep);
+    }
+#else
+    for (int x = 0; x < m_w; ++x, out += kStep) {
+      const int32_t* a = columns + 4 * m_x0[x];
+      const int32_t* b = columns + 4 * m_x1[x];
+      for (int c = 0; c < kStep; ++c)
+        out[c] = static_cast<uint8_t>(((a[c] * weights[2 * x] + b[c] * weights[2 * x + 1]) + half) * inverse);
+    }
+#endif
+  }
+
+  // Transparent samples take the colour of the first visible one, so that their (often
+  // black) colour does not bleed into the visible edge. Only output columns whose source
+  // columns a, a + 1 hold both a visible (alpha 9 or more) and a transparent (below 8)
+  // sample in the two rows need it.
+  void RepairMixedPixels(const uint8_t* r0, const uint8_t* r1, int64_t ry0, int64_t ry, uint8_t* out) {
+    uint8_t* mixed = m_mixed.get();
+    bool any = false;
+    auto kind = [](uint8_t a) { return static_cast<uint8_t>((a >= 9 ? 1 : 0) | (a < 8 ? 2 : 0)); };
+    uint8_t next = static_cast<uint8_t>(kind(r0[4 * (m_W - 1) + 3]) | kind(r1[4 * (m_W - 1) + 3]));
+    for (int a = m_W - 1; a >= 0; --a) {
+      const uint8_t here = static_cast<uint8_t>(kind(r0[4 * a + 3]) | kind(r1[4 * a + 3]));
+      mixed[a] = (here | next) == 3;
+      any |= mixed[a] != 0;
+      next = here;
+    }
+    if (!any) return;
+    const int64_t area = m_workW * m_workH;
+    for (int a = 0; a < m_W; ++a) {
+      if (!mixed[a]) continue;
+      for (int x = m_firstOut[a]; x < m_firstOut[a + 1]; ++x) {
+        const int b = m_x1[x];
+        uint8_t s[4][4];  // p00, p10, p01, p11
+        std::memcpy(s[0], r0 + 4 * a, 4);
+        std::memcpy(s[1], r0 + 4 * b, 4);
+        std::memcpy(s[2], r1 + 4 * a, 4);
+        std::memcpy(s[3], r1 + 4 * b, 4);
+        const bool visible = s[0][3] >= 9 || s[1][3] >= 9 || s[2][3] >= 9 || s[3][3] >= 9;
+        const bool clear = s[0][3] < 8 || s[1][3] < 8 || s[2][3] < 8 || s[3][3] < 8;
+        if (!visible || !clear) continue;
+        int ref = 0;
+        while (s[ref][3] < 9) ++ref;
+        for (auto& q : s)
+          if (q[3] < 8) q[0] = s[ref][0], q[1] = s[ref][1], q[2] = s[ref][2];
+        const int64_t rx = static_cast<int64_t>(m_weights[2 * x + 1]), rx0 = m_workW - rx;
+        for (int c = 0; c < 4; ++c) {
+          const int64_t left = s[0][c] * ry0 + s[2][c] * ry;
+          const int64_t right = s[1][c] * ry0 + s[3][c] * ry;
+          out[4 * static_cast<int64_t>(x) + c] = static_cast<uint8_t>((rx0 * left + rx * right) / area);
         }
       }
-      const int64_t* left = columns.get() + 4 * a;
-      const int64_t* right = columns.get() + 4 * b;
-      for (int c = 0; c < channels; ++c) values[4 * x + c] = divide(rx0 * left[c] + rx * right[c]);
     }
-    StoreRow(out.Row(static_cast<int>(y)), values.get(), w, out.bitCount);
   }
-  return true;
-}
+
+  const uint8_t* m_work;
+  const int m_W, m_H;
+  const bool m_alpha;
+  const DibView& m_out;
+  const int m_w, m_h;
+  const int64_t m_workW, m_workH;
+  std::unique_ptr<int[]> m_x0, m_x1, m_firstOut;
+  std::unique_ptr<double[]> m_weights;  // per output column: the weights of columns x0 and x1
+  std::unique_ptr<int32_t[]> m_columns;  // the two rows blended
+  std::unique_ptr<uint8_t[]> m_mixed;
+};
 
 }  // namespace
 
@@ -290,20 +542,24 @@ DibHandle DibResample(DibHandle block, int width, int height) {
   const int64_t workW = width + (kx > 1 ? kx - 1 : 0), workH = height + (ky > 1 ? ky - 1 : 0);
   if (workW == W && workH == H) return DibDuplicate(block);
 
-  auto work = NewArray<uint8_t>(4 * static_cast<uint64_t>(W) * static_cast<uint64_t>(H));
-  if (!work) return nullptr;
-  for (int y = 0; y < H; ++y) ReadRowBgra(s, y, work.get() + 4 * static_cast<int64_t>(W) * y);
-
   UniqueDib result(DibCreate(width, height, bits));
   DibLock dst(result.get());
   DibView d;
   if (!dst || !ParseDib(dst.data(), dst.size(), &d) || d.bitCount != bits) return nullptr;
   if (workW < W && workH < H) {
-    if (bits == 32 && !RepairTransparentColours(work.get(), W, H)) return nullptr;
-    if (!Shrink(work.get(), W, H, d, width, height)) return nullptr;
-  } else if (!Enlarge(work.get(), W, H, bits == 32, d, width, height, workW, workH)) {
-    return nullptr;
+    // The shrinking walk reads the source rows as they stand (blue, green, red and, at 32
+    // bits, alpha), repaired on the way at 32 bits.
+    TransparentRepair repair(s);
+    if (bits == 32 && !repair.Allocate()) return nullptr;
+    Shrinker shrinker(W, H, bits / 8, d, width, height);
+    if (!shrinker.Run(s, bits == 32 ? &repair : nullptr)) return nullptr;
+    return result.release();
   }
+  auto work = NewArray<uint8_t>(4 * static_cast<uint64_t>(W) * static_cast<uint64_t>(H));
+  if (!work) return nullptr;
+  for (int y = 0; y < H; ++y) ReadRowBgra(s, y, work.get() + 4 * static_cast<int64_t>(W) * y);
+  Enlarger enlarger(work.get(), W, H, bits == 32, d, width, height, workW, workH);
+  if (!enlarger.Run()) return nullptr;
   return result.release();
 }
 
