@@ -157,11 +157,11 @@ void WidenBytes(uint32_t* lanes, const uint8_t* bytes, int64_t n) {
 }
 
 // Output column ox of a shrink: the source pixels wholly inside it, [from, to), and the
-// pixels lying across its left and right boundaries (-1: none) with the thousandths of
-// them that fall inside.
+// pixels lying across its left and right boundaries with the thousandths of them that fall
+// inside (a missing one is column 0 with a share of 0).
 struct Span {
   int from = 0, to = 0;
-  int left = -1, right = -1;
+  int left = 0, right = 0;
   int64_t leftShare = 0, rightShare = 0;
 };
 
@@ -207,8 +207,8 @@ class Shrinker {
       const bool rowSplit = y + 1 > rowBoundary;
       if (!rowSplit) {
         WidenBytes<true>(m_band.get(), row, rowBytes);
-        // Flushed early enough that 256 columns of a band stay below 2^32.
-        if (++m_bandRows == kMaxBandRows) FlushBand(cur);
+        // Flushed early enough that a column's inside sum stays below 2^32.
+        if (++m_bandRows == m_bandLimit) FlushBand(cur);
         continue;
       }
       FlushBand(cur);
@@ -230,7 +230,10 @@ class Shrinker {
 
  private:
   static constexpr int kMaxBandRows = 65536;
-  static constexpr int kFoldColumns = 256;
+  static constexpr int kFoldColumns = 256;  // 256 columns of 65536 rows of 255 fit 32 bits
+  // The sums of each output pixel are kept as blue, red, green, alpha: the even and the
+  // odd channels side by side, as the 32 x 32 -> 64-bit vector multiply gives them.
+  static constexpr int kSlot[4] = {0, 2, 1, 3};
 
   // The column boundaries start at sx and advance by sx; a source column is split when
   // the boundary falls inside it (the same test on every row). Columns after the last
@@ -256,6 +259,14 @@ class Shrinker {
       }
     }
     if (ox < m_w) spans[ox].to = m_W;
+    // Whole-column sums in 32-bit lanes: a band is flushed before its widest column's
+    // inside sum could pass 2^32. Columns too wide for even one row take the slower path
+    // that folds every 256 columns into 64 bits.
+    int64_t widest = 0;
+    for (int i = 0; i < m_w; ++i) widest = std::max<int64_t>(widest, spans[i].to - spans[i].from);
+    const uint64_t perRow = 255 * static_cast<uint64_t>(std::max<int64_t>(widest, 1));
+    m_wide = perRow > 0xFFFFFFFFu;
+    m_bandLimit = m_wide ? kMaxBandRows : static_cast<int>(std::min<uint64_t>(kMaxBandRows, 0xFFFFFFFFu / perRow));
   }
 
   void FlushBand(int64_t* cur) {
@@ -266,38 +277,57 @@ class Shrinker {
     m_bandRows = 0;
   }
 
-  // Weighs one band (or straddling row) of column sums into each output row it touches.
+  // Weighs one band (or straddling row) of column sums into each output row it touches:
+  // inside pixels by the row weight, the straddling ones by their share of it.
   void AddColumns(const uint32_t* lanes, const RowShare* shares, int count) {
+#ifdef QV_RESAMPLE_SSE2
+    if (!m_wide) {
+      auto at = [lanes, this](int x) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + m_step * static_cast<int64_t>(x)));
+      };
+      for (int ox = 0; ox < m_w; ++ox) {
+        const Span& span = m_spans[ox];
+        __m128i inside = _mm_setzero_si128();
+        for (int x = span.from; x < span.to; ++x) inside = _mm_add_epi32(inside, at(x));
+        const __m128i left = at(span.left), right = at(span.right);
+        const __m128i insideOdd = _mm_srli_epi64(inside, 32), leftOdd = _mm_srli_epi64(left, 32),
+                      rightOdd = _mm_srli_epi64(right, 32);
+        for (int k = 0; k < count; ++k) {
+          const int64_t v = shares[k].weight;
+          const __m128i vw = _mm_set1_epi32(static_cast<int32_t>(v));
+          const __m128i lw = _mm_set1_epi32(static_cast<int32_t>(span.leftShare * v / 1000));
+          const __m128i rw = _mm_set1_epi32(static_cast<int32_t>(span.rightShare * v / 1000));
+          const __m128i even = _mm_add_epi64(_mm_mul_epu32(inside, vw),
+                                             _mm_add_epi64(_mm_mul_epu32(left, lw), _mm_mul_epu32(right, rw)));
+          const __m128i odd = _mm_add_epi64(_mm_mul_epu32(insideOdd, vw),
+                                            _mm_add_epi64(_mm_mul_epu32(leftOdd, lw), _mm_mul_epu32(rightOdd, rw)));
+          __m128i* acc = reinterpret_cast<__m128i*>(shares[k].sums + 4 * static_cast<int64_t>(ox));
+          _mm_storeu_si128(acc, _mm_add_epi64(_mm_loadu_si128(acc), even));
+          _mm_storeu_si128(acc + 1, _mm_add_epi64(_mm_loadu_si128(acc + 1), odd));
+        }
+      }
+      return;
+    }
+#endif
     const int channels = m_step;
     for (int ox = 0; ox < m_w; ++ox) {
       const Span& span = m_spans[ox];
       uint64_t inside[4] = {0, 0, 0, 0};
       for (int x = span.from; x < span.to;) {
         const int end = std::min(span.to, x + kFoldColumns);
-#ifdef QV_RESAMPLE_SSE2
-        __m128i sum = _mm_setzero_si128();
+        uint32_t part[4] = {0, 0, 0, 0};
         for (; x < end; ++x)
-          sum = _mm_add_epi32(sum, _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + m_step * static_cast<int64_t>(x))));
-        alignas(16) uint32_t part[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(part), sum);
+          for (int c = 0; c < channels; ++c) part[c] += lanes[m_step * static_cast<int64_t>(x) + c];
         for (int c = 0; c < 4; ++c) inside[c] += part[c];
-#else
-        for (; x < end; ++x)
-          for (int c = 0; c < channels; ++c) inside[c] += lanes[m_step * static_cast<int64_t>(x) + c];
-#endif
       }
-      const uint32_t* left = span.left >= 0 ? lanes + m_step * static_cast<int64_t>(span.left) : nullptr;
-      const uint32_t* right = span.right >= 0 ? lanes + m_step * static_cast<int64_t>(span.right) : nullptr;
+      const uint32_t* left = lanes + m_step * static_cast<int64_t>(span.left);
+      const uint32_t* right = lanes + m_step * static_cast<int64_t>(span.right);
       for (int k = 0; k < count; ++k) {
         const int64_t v = shares[k].weight;
         const int64_t lw = span.leftShare * v / 1000, rw = span.rightShare * v / 1000;
         int64_t* acc = shares[k].sums + 4 * static_cast<int64_t>(ox);
-        for (int c = 0; c < channels; ++c) {
-          int64_t add = v * static_cast<int64_t>(inside[c]);
-          if (left) add += lw * left[c];
-          if (right) add += rw * right[c];
-          acc[c] += add;
-        }
+        for (int c = 0; c < channels; ++c)
+          acc[kSlot[c]] += v * static_cast<int64_t>(inside[c]) + lw * left[c] + rw * right[c];
       }
     }
   }
@@ -308,10 +338,30 @@ class Shrinker {
   void FinishRow(const int64_t* sums, int oy) {
     uint8_t* out = m_out.Row(oy);
     const double inverse = 1.0 / static_cast<double>(m_divisor);
-    const bool exact = m_divisor < (int64_t{1} << 40);
-    for (int ox = 0; ox < m_w; ++ox, out += m_step)
+    const bool exact = m_divisor < (int64_t{1} << 40);  // and so every sum < 2^52
+    int ox = 0;
+#ifdef QV_RESAMPLE_SSE2
+    if (exact) {
+      // A 64-bit integer below 2^52 becomes a double by taking its bits as the mantissa of
+      // 2^52 and subtracting 2^52.
+      const __m128i bias = _mm_set1_epi64x(0x4330000000000000LL);
+      const __m128d two52 = _mm_set1_pd(4503599627370496.0), half = _mm_set1_pd(0.5), inv = _mm_set1_pd(inverse);
+      auto quotients = [&](const int64_t* p) {
+        const __m128d d = _mm_sub_pd(_mm_castsi128_pd(_mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), bias)), two52);
+        return _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(d, half), inv));
+      };
+      for (; ox + 1 < m_w; ++ox, out += m_step) {
+        const int64_t* p = sums + 4 * static_cast<int64_t>(ox);
+        const __m128i q = _mm_unpacklo_epi32(quotients(p), quotients(p + 2));  // blue, green, red, alpha
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q, q), q);       // above 255 gives 255
+        const uint32_t pixel = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+        std::memcpy(out, &pixel, 4);  // the last byte of a 24-bit pixel is the next one's
+      }
+    }
+#endif
+    for (; ox < m_w; ++ox, out += m_step)
       for (int c = 0; c < m_step; ++c) {
-        const int64_t sum = sums[4 * static_cast<int64_t>(ox) + c];
+        const int64_t sum = sums[4 * static_cast<int64_t>(ox) + kSlot[c]];
         const int64_t q =
             exact ? static_cast<int64_t>((static_cast<double>(sum) + 0.5) * inverse) : sum / m_divisor;
         out[c] = static_cast<uint8_t>(std::min<int64_t>(255, q));
@@ -322,7 +372,8 @@ class Shrinker {
   const DibView& m_out;
   const int m_w, m_h;
   int64_t m_divisor = 0;
-  int m_bandRows = 0;
+  int m_bandRows = 0, m_bandLimit = kMaxBandRows;
+  bool m_wide = false;  // some output column spans too many source columns for 32-bit sums
   std::unique_ptr<uint32_t[]> m_band;      // the band's column sums, one lane per byte
   std::unique_ptr<uint32_t[]> m_straddle;  // a straddling row, widened the same way
   std::unique_ptr<int64_t[]> m_a, m_b;     // the current and the next output row
