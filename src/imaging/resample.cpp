@@ -387,11 +387,11 @@ class Shrinker {
 // rounding one step below it. The work size (w', h') may be larger than the output: only
 // its lower-left w x h part is kept. Each output row first blends its two source rows
 // column by column (16-bit products summed in 32 bits: the weights are below 2^15 since
-// h' < 2h); the columns are then blended in doubles, which hold every sum exactly, and
-// divided by w' h' through its reciprocal: (sum + 0.5) / (w' h') lies at least
-// 0.5 / (w' h') from a whole number, far more than the product's error for a quotient
-// below 256. Pixels whose samples mix visible and transparent ones are then blended
-// again from scratch.
+// h' < 2h); the columns are then blended in doubles with the weights rx0 / (w' h') and
+// rx / (w' h'): the exact (sum + 0.5) / (w' h') lies at least 0.5 / (w' h') >= 2^-31 from
+// a whole number, and for a result below 256 the few roundings on the way stay below
+// 2^-42, so truncating gives the exact integer quotient. Pixels whose samples mix visible
+// and transparent ones are then blended again from scratch.
 class Enlarger {
  public:
   Enlarger(const uint8_t* work, int W, int H, bool alpha, const DibView& out, int w, int h, int64_t workW,
@@ -402,18 +402,20 @@ class Enlarger {
     m_x0 = NewArray<int>(m_w);
     m_x1 = NewArray<int>(m_w);
     m_weights = NewArray<double>(2 * static_cast<int64_t>(m_w));
+    m_rx = NewArray<int64_t>(m_w);
     m_firstOut = NewArray<int>(static_cast<int64_t>(m_W) + 1);
-    m_columns = NewArray<int32_t>(4 * static_cast<int64_t>(m_W));
+    m_columns = NewArray<double>(4 * static_cast<int64_t>(m_W));
     m_mixed = NewArray<uint8_t>(m_W);
-    if (!m_x0 || !m_x1 || !m_weights || !m_firstOut || !m_columns || !m_mixed) return false;
+    if (!m_x0 || !m_x1 || !m_weights || !m_rx || !m_firstOut || !m_columns || !m_mixed) return false;
     const double inverse = 1.0 / static_cast<double>(m_workW * m_workH);
     for (int64_t x = 0; x < m_w; ++x) {
       const int64_t x0 = std::min<int64_t>(m_W - 1, x * m_W / m_workW);
       m_x0[x] = static_cast<int>(x0);
       m_x1[x] = static_cast<int>(std::min<int64_t>(m_W - 1, x0 + 1));
       const int64_t rx = x * m_W - x0 * m_workW;
-      m_weights[2 * x] = static_cast<double>(m_workW - rx);
-      m_weights[2 * x + 1] = static_cast<double>(rx);
+      m_rx[x] = rx;
+      m_weights[2 * x] = static_cast<double>(m_workW - rx) * inverse;
+      m_weights[2 * x + 1] = static_cast<double>(rx) * inverse;
     }
     // Output columns sampling from source column a: [firstOut[a], firstOut[a + 1]).
     for (int a = 0, x = 0; a <= m_W; ++a) {
@@ -429,8 +431,8 @@ class Enlarger {
       const uint8_t* r1 = m_work + srcStride * y1;
       BlendRows(r0, r1, static_cast<int>(ry0), static_cast<int>(ry));
       uint8_t* out = m_out.Row(static_cast<int>(y));
-      if (m_out.bitCount == 32) BlendColumns<4>(out, inverse);
-      else BlendColumns<3>(out, inverse);
+      if (m_out.bitCount == 32) BlendColumns<4>(out, 0.5 * inverse);
+      else BlendColumns<3>(out, 0.5 * inverse);
       if (m_alpha) RepairMixedPixels(r0, r1, ry0, ry, out);
     }
     return true;
@@ -438,7 +440,7 @@ class Enlarger {
 
  private:
   void BlendRows(const uint8_t* r0, const uint8_t* r1, int ry0, int ry) {
-    int32_t* columns = m_columns.get();
+    double* columns = m_columns.get();
     const int64_t n = 4 * static_cast<int64_t>(m_W);
     int64_t i = 0;
 #ifdef QV_RESAMPLE_SSE2
@@ -449,45 +451,55 @@ class Enlarger {
       const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + i));
       const __m128i alo = _mm_unpacklo_epi8(a, zero), ahi = _mm_unpackhi_epi8(a, zero);
       const __m128i blo = _mm_unpacklo_epi8(b, zero), bhi = _mm_unpackhi_epi8(b, zero);
-      __m128i* out = reinterpret_cast<__m128i*>(columns + i);
-      _mm_storeu_si128(out, _mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), weights));
-      _mm_storeu_si128(out + 1, _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), weights));
-      _mm_storeu_si128(out + 2, _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), weights));
-      _mm_storeu_si128(out + 3, _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), weights));
+      const __m128i sums[4] = {_mm_madd_epi16(_mm_unpacklo_epi16(alo, blo), weights),
+                               _mm_madd_epi16(_mm_unpackhi_epi16(alo, blo), weights),
+                               _mm_madd_epi16(_mm_unpacklo_epi16(ahi, bhi), weights),
+                               _mm_madd_epi16(_mm_unpackhi_epi16(ahi, bhi), weights)};
+      for (int k = 0; k < 4; ++k) {
+        _mm_storeu_pd(columns + i + 4 * k, _mm_cvtepi32_pd(sums[k]));
+        _mm_storeu_pd(columns + i + 4 * k + 2, _mm_cvtepi32_pd(_mm_shuffle_epi32(sums[k], 0xEE)));
+      }
     }
 #endif
     for (; i < n; ++i) columns[i] = r0[i] * ry0 + r1[i] * ry;
   }
 
   template <int kStep>
-  void BlendColumns(uint8_t* out, double inverse) {
-    const int32_t* columns = m_columns.get();
+  void BlendColumns(uint8_t* out, double half) {
+    const double* columns = m_columns.get();
     const double* weights = m_weights.get();
-    const double half = 0.5;
+    int x = 0;
 #ifdef QV_RESAMPLE_SSE2
-    const __m128d inv = _mm_set1_pd(inverse), halfv = _mm_set1_pd(half);
-    for (int x = 0; x < m_w; ++x, out += kStep) {
-      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + 4 * m_x0[x]));
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(columns + 4 * m_x1[x]));
-      const __m128d wa = _mm_set1_pd(weights[2 * x]), wb = _mm_set1_pd(weights[2 * x + 1]);
-      const __m128d lo = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(a), wa), _mm_mul_pd(_mm_cvtepi32_pd(b), wb));
-      const __m128d hi = _mm_add_pd(_mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(a, 0xEE)), wa),
-                                    _mm_mul_pd(_mm_cvtepi32_pd(_mm_shuffle_epi32(b, 0xEE)), wb));
-      const __m128i qlo = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(lo, halfv), inv));
-      const __m128i qhi = _mm_cvttpd_epi32(_mm_mul_pd(_mm_add_pd(hi, halfv), inv));
-      const __m128i q = _mm_unpacklo_epi64(qlo, qhi);
-      const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q, q), q);
-      const uint32_t pixel = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
-      std::memcpy(out, &pixel, kStep);
-    }
-#else
-    for (int x = 0; x < m_w; ++x, out += kStep) {
-      const int32_t* a = columns + 4 * m_x0[x];
-      const int32_t* b = columns + 4 * m_x1[x];
-      for (int c = 0; c < kStep; ++c)
-        out[c] = static_cast<uint8_t>(((a[c] * weights[2 * x] + b[c] * weights[2 * x + 1]) + half) * inverse);
+    const __m128d halfv = _mm_set1_pd(half);
+    auto pixel = [&](int i) {
+      const double* a = columns + 4 * static_cast<int64_t>(m_x0[i]);
+      const double* b = columns + 4 * static_cast<int64_t>(m_x1[i]);
+      const __m128d wa = _mm_set1_pd(weights[2 * i]), wb = _mm_set1_pd(weights[2 * i + 1]);
+      const __m128d lo = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(a), wa), _mm_mul_pd(_mm_loadu_pd(b), wb)), halfv);
+      const __m128d hi =
+          _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(a + 2), wa), _mm_mul_pd(_mm_loadu_pd(b + 2), wb)), halfv);
+      return _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
+    };
+    for (; x + 2 < m_w; x += 2, out += 2 * kStep) {
+      const __m128i q = _mm_packs_epi32(pixel(x), pixel(x + 1));
+      const __m128i bytes = _mm_packus_epi16(q, q);
+      if (kStep == 4) {
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
+      } else {
+        // Overlapping 4-byte stores: each pixel's fourth byte is overwritten by the next.
+        const uint32_t first = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
+        const uint32_t second = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_epi64(bytes, 32)));
+        std::memcpy(out, &first, 4);
+        std::memcpy(out + 3, &second, 4);
+      }
     }
 #endif
+    for (; x < m_w; ++x, out += kStep) {
+      const double* a = columns + 4 * static_cast<int64_t>(m_x0[x]);
+      const double* b = columns + 4 * static_cast<int64_t>(m_x1[x]);
+      for (int c = 0; c < kStep; ++c)
+        out[c] = static_cast<uint8_t>(a[c] * weights[2 * x] + b[c] * weights[2 * x + 1] + half);
+    }
   }
 
   // Transparent samples take the colour of the first visible one, so that their (often
@@ -523,7 +535,7 @@ class Enlarger {
         while (s[ref][3] < 9) ++ref;
         for (auto& q : s)
           if (q[3] < 8) q[0] = s[ref][0], q[1] = s[ref][1], q[2] = s[ref][2];
-        const int64_t rx = static_cast<int64_t>(m_weights[2 * x + 1]), rx0 = m_workW - rx;
+        const int64_t rx = m_rx[x], rx0 = m_workW - rx;
         for (int c = 0; c < 4; ++c) {
           const int64_t left = s[0][c] * ry0 + s[2][c] * ry;
           const int64_t right = s[1][c] * ry0 + s[3][c] * ry;
@@ -541,7 +553,8 @@ class Enlarger {
   const int64_t m_workW, m_workH;
   std::unique_ptr<int[]> m_x0, m_x1, m_firstOut;
   std::unique_ptr<double[]> m_weights;  // per output column: the weights of columns x0 and x1
-  std::unique_ptr<int32_t[]> m_columns;  // the two rows blended
+  std::unique_ptr<int64_t[]> m_rx;
+  std::unique_ptr<double[]> m_columns;  // the two rows blended
   std::unique_ptr<uint8_t[]> m_mixed;
 };
 
