@@ -19,11 +19,11 @@
 namespace qv {
 namespace {
 
-// floor(s / n) = (s * kReciprocal[n]) >> 32 for s < 2^16 and 1 <= n <= 256: the reciprocal
-// is rounded up by e < n, and s * e < 2^32 keeps the excess below 1 / n.
-constexpr std::array<uint64_t, 257> kReciprocal = [] {
-  std::array<uint64_t, 257> r{};
-  for (uint64_t n = 1; n <= 256; ++n) r[n] = ((uint64_t{1} << 32) + n - 1) / n;
+// floor(s / n) = (s * kReciprocal[n]) >> 31 for s < 2^16 and 1 <= n <= 256: n times the
+// reciprocal exceeds 2^31 by e < n, and s * e < 2^31 keeps the excess below 1 / n.
+constexpr std::array<uint32_t, 257> kReciprocal = [] {
+  std::array<uint32_t, 257> r{};
+  for (uint64_t n = 1; n <= 256; ++n) r[n] = static_cast<uint32_t>(((uint64_t{1} << 31) + n - 1) / n);
   return r;
 }();
 
@@ -49,21 +49,55 @@ class TransparentRepair {
   const uint8_t* Row(int y) {
     const int height = m_src.height;
     const int y0 = std::max(0, y - 8), y1 = std::min(height - 1, y + 8);
-    while (m_rowsTo < y1) Update<true>(m_src.Row(m_rowsTo++));
-    while (m_rowsFrom < y0) Update<false>(m_src.Row(m_rowsFrom++));
+    // Entering and leaving rows go in pairs where they can (one pass over the sums); the
+    // 16-bit sums wrap in between at most, which the final values undo.
+    while (m_rowsTo < y1 || m_rowsFrom < y0) {
+      const uint8_t* enter = m_rowsTo < y1 ? m_src.Row(m_rowsTo++) : nullptr;
+      const uint8_t* leave = m_rowsFrom < y0 ? m_src.Row(m_rowsFrom++) : nullptr;
+      Update(enter, leave);
+    }
     const uint8_t* source = m_src.Row(y);
     const int64_t first = FirstTransparent(source);
     if (first == m_width) return source;
     uint8_t* row = m_row.get();
     std::memcpy(row, source, 4 * static_cast<size_t>(m_width));
     const uint16_t* col = m_columns.get();
-    uint32_t sum[4] = {0, 0, 0, 0};
-    int64_t wx0 = 0, wx1 = 0;  // columns in sum: [wx0, wx1)
+    int64_t wx0 = 0, wx1 = 0;  // columns in the window sum: [wx0, wx1)
+#ifdef QV_RESAMPLE_SSE2
+    const __m128i zero = _mm_setzero_si128();
+    auto column = [col, zero](int64_t x) {
+      return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(col + 4 * x)), zero);
+    };
+    __m128i sum = zero;  // blue, green, red, count
     for (int64_t x = first; x < m_width; ++x) {
       uint8_t* p = row + 4 * x;
       if (p[3] >= 8) continue;
       const int64_t x0 = std::max<int64_t>(0, x - 8), x1 = std::min<int64_t>(m_width - 1, x + 8);
       if (x0 >= wx1) {  // no overlap with the last window: start afresh
+        wx0 = wx1 = x0;
+        sum = zero;
+      }
+      for (; wx1 < x1; ++wx1) sum = _mm_add_epi32(sum, column(wx1));
+      for (; wx0 < x0; ++wx0) sum = _mm_sub_epi32(sum, column(wx0));
+      const uint32_t n = x1 > x0 ? static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(sum, 0xFF))) : 0;
+      if (!n) {
+        p[0] = p[1] = p[2] = 0;
+        continue;
+      }
+      const __m128i r = _mm_set1_epi32(static_cast<int32_t>(kReciprocal[n]));
+      const __m128i even = _mm_srli_epi64(_mm_mul_epu32(sum, r), 31);                       // blue, red
+      const __m128i odd = _mm_srli_epi64(_mm_mul_epu32(_mm_srli_epi64(sum, 32), r), 31);  // green
+      p[0] = static_cast<uint8_t>(_mm_cvtsi128_si32(even));
+      p[1] = static_cast<uint8_t>(_mm_cvtsi128_si32(odd));
+      p[2] = static_cast<uint8_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(even, 2)));
+    }
+#else
+    uint32_t sum[4] = {0, 0, 0, 0};
+    for (int64_t x = first; x < m_width; ++x) {
+      uint8_t* p = row + 4 * x;
+      if (p[3] >= 8) continue;
+      const int64_t x0 = std::max<int64_t>(0, x - 8), x1 = std::min<int64_t>(m_width - 1, x + 8);
+      if (x0 >= wx1) {
         wx0 = wx1 = x0;
         sum[0] = sum[1] = sum[2] = sum[3] = 0;
       }
@@ -72,8 +106,9 @@ class TransparentRepair {
       for (; wx0 < x0; ++wx0)
         for (int c = 0; c < 4; ++c) sum[c] -= col[4 * wx0 + c];
       const uint32_t n = x1 > x0 ? sum[3] : 0;
-      for (int c = 0; c < 3; ++c) p[c] = n ? static_cast<uint8_t>((sum[c] * kReciprocal[n]) >> 32) : 0;
+      for (int c = 0; c < 3; ++c) p[c] = n ? static_cast<uint8_t>((uint64_t{sum[c]} * kReciprocal[n]) >> 31) : 0;
     }
+#endif
     return row;
   }
 
@@ -93,40 +128,43 @@ class TransparentRepair {
     return m_width;
   }
 
-  // Adds (or takes away) a row's visible pixels: colours and a count of one.
-  template <bool kAdd>
-  void Update(const uint8_t* row) {
+  // Adds one row's visible pixels (colours and a count of one) and takes away another's;
+  // either may be missing.
+  void Update(const uint8_t* enter, const uint8_t* leave) {
     uint16_t* col = m_columns.get();
     int64_t x = 0;
 #ifdef QV_RESAMPLE_SSE2
     const __m128i eight = _mm_set1_epi8(8), colours = _mm_set1_epi32(0x00FFFFFF), one = _mm_set1_epi32(0x01000000);
     const __m128i zero = _mm_setzero_si128();
-    for (; x + 4 <= m_width; x += 4) {
+    // Four pixels' visible values: alpha is each pixel's top byte, and its "at least 8"
+    // mask spreads over the pixel.
+    auto visible = [&](const uint8_t* row) {
+      if (!row) return zero;
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x));
-      // Alpha is each pixel's top byte: its "at least 8" mask spreads over the pixel.
-      const __m128i visible = _mm_srai_epi32(_mm_cmpeq_epi8(_mm_max_epu8(v, eight), v), 24);
-      const __m128i d = _mm_or_si128(_mm_and_si128(v, _mm_and_si128(visible, colours)), _mm_and_si128(visible, one));
+      const __m128i mask = _mm_srai_epi32(_mm_cmpeq_epi8(_mm_max_epu8(v, eight), v), 24);
+      return _mm_or_si128(_mm_and_si128(v, _mm_and_si128(mask, colours)), _mm_and_si128(mask, one));
+    };
+    for (; x + 4 <= m_width; x += 4) {
+      const __m128i in = visible(enter), out = visible(leave);
       __m128i* lo = reinterpret_cast<__m128i*>(col + 4 * x);
       __m128i* hi = lo + 1;
-      const __m128i a = _mm_unpacklo_epi8(d, zero), b = _mm_unpackhi_epi8(d, zero);
-      if (kAdd) {
-        _mm_storeu_si128(lo, _mm_add_epi16(_mm_loadu_si128(lo), a));
-        _mm_storeu_si128(hi, _mm_add_epi16(_mm_loadu_si128(hi), b));
-      } else {
-        _mm_storeu_si128(lo, _mm_sub_epi16(_mm_loadu_si128(lo), a));
-        _mm_storeu_si128(hi, _mm_sub_epi16(_mm_loadu_si128(hi), b));
-      }
+      const __m128i l = _mm_sub_epi16(_mm_add_epi16(_mm_loadu_si128(lo), _mm_unpacklo_epi8(in, zero)),
+                                      _mm_unpacklo_epi8(out, zero));
+      const __m128i h = _mm_sub_epi16(_mm_add_epi16(_mm_loadu_si128(hi), _mm_unpackhi_epi8(in, zero)),
+                                      _mm_unpackhi_epi8(out, zero));
+      _mm_storeu_si128(lo, l);
+      _mm_storeu_si128(hi, h);
     }
 #endif
     for (; x < m_width; ++x) {
-      const uint8_t* p = row + 4 * x;
-      if (p[3] <= 7) continue;
       uint16_t* s = col + 4 * x;
-      const int sign = kAdd ? 1 : -1;
-      s[0] = static_cast<uint16_t>(s[0] + sign * p[0]);
-      s[1] = static_cast<uint16_t>(s[1] + sign * p[1]);
-      s[2] = static_cast<uint16_t>(s[2] + sign * p[2]);
-      s[3] = static_cast<uint16_t>(s[3] + sign);
+      for (int k = 0; k < 2; ++k) {
+        const uint8_t* p = k == 0 ? enter : leave;
+        if (!p || p[4 * x + 3] <= 7) continue;
+        const int sign = k == 0 ? 1 : -1;
+        for (int c = 0; c < 3; ++c) s[c] = static_cast<uint16_t>(s[c] + sign * p[4 * x + c]);
+        s[3] = static_cast<uint16_t>(s[3] + sign);
+      }
     }
   }
 
