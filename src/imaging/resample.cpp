@@ -71,7 +71,10 @@ class TransparentRepair {
     __m128i sum = zero;  // blue, green, red, count
     for (int64_t x = first; x < m_width; ++x) {
       uint8_t* p = row + 4 * x;
-      if (p[3] >= 8) continue;
+      if (p[3] >= 8) {  // skip the visible run
+        x = FirstTransparent(row, x + 1) - 1;
+        continue;
+      }
       const int64_t x0 = std::max<int64_t>(0, x - 8), x1 = std::min<int64_t>(m_width - 1, x + 8);
       if (x0 >= wx1) {  // no overlap with the last window: start afresh
         wx0 = wx1 = x0;
@@ -113,8 +116,8 @@ class TransparentRepair {
   }
 
  private:
-  int64_t FirstTransparent(const uint8_t* row) const {
-    int64_t x = 0;
+  // The first pixel from x on whose alpha is below 8, or the width.
+  int64_t FirstTransparent(const uint8_t* row, int64_t x = 0) const {
 #ifdef QV_RESAMPLE_SSE2
     const __m128i seven = _mm_set1_epi8(7);
     for (; x + 4 <= m_width; x += 4) {
@@ -175,23 +178,21 @@ class TransparentRepair {
   int m_rowsFrom = 0, m_rowsTo = 0;  // rows summed in m_columns: [m_rowsFrom, m_rowsTo)
 };
 
-// Adds (kAdd) or copies n bytes into 32-bit lanes, one lane per byte.
+// Adds (kAdd) or copies n bytes into 16-bit lanes, one lane per byte.
 template <bool kAdd>
-void WidenBytes(uint32_t* lanes, const uint8_t* bytes, int64_t n) {
+void WidenBytes(uint16_t* lanes, const uint8_t* bytes, int64_t n) {
   int64_t i = 0;
 #ifdef QV_RESAMPLE_SSE2
   const __m128i zero = _mm_setzero_si128();
   for (; i + 16 <= n; i += 16) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-    const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
-    const __m128i parts[4] = {_mm_unpacklo_epi16(lo, zero), _mm_unpackhi_epi16(lo, zero),
-                              _mm_unpacklo_epi16(hi, zero), _mm_unpackhi_epi16(hi, zero)};
     __m128i* out = reinterpret_cast<__m128i*>(lanes + i);
-    for (int k = 0; k < 4; ++k)
-      _mm_storeu_si128(out + k, kAdd ? _mm_add_epi32(_mm_loadu_si128(out + k), parts[k]) : parts[k]);
+    const __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+    _mm_storeu_si128(out, kAdd ? _mm_add_epi16(_mm_loadu_si128(out), lo) : lo);
+    _mm_storeu_si128(out + 1, kAdd ? _mm_add_epi16(_mm_loadu_si128(out + 1), hi) : hi);
   }
 #endif
-  for (; i < n; ++i) lanes[i] = kAdd ? lanes[i] + bytes[i] : bytes[i];
+  for (; i < n; ++i) lanes[i] = static_cast<uint16_t>(kAdd ? lanes[i] + bytes[i] : bytes[i]);
 }
 
 // Output column ox of a shrink: the source pixels wholly inside it, [from, to), and the
@@ -228,8 +229,8 @@ class Shrinker {
     m_divisor = static_cast<int64_t>(std::floor(1000 * sx * sy));
     if (m_divisor <= 0) return false;
     const int64_t laneCount = static_cast<int64_t>(m_step) * m_W + 1;  // one spare for 4-lane reads of 24-bit rows
-    m_band = NewArray<uint32_t>(laneCount);
-    m_straddle = NewArray<uint32_t>(laneCount);
+    m_band = NewArray<uint16_t>(laneCount);
+    m_straddle = NewArray<uint16_t>(laneCount);
     m_a = NewArray<int64_t>(4 * static_cast<int64_t>(m_w));
     m_b = NewArray<int64_t>(4 * static_cast<int64_t>(m_w));
     m_spans = NewArray<Span>(m_w);
@@ -267,8 +268,8 @@ class Shrinker {
   }
 
  private:
-  static constexpr int kMaxBandRows = 65536;
-  static constexpr int kFoldColumns = 256;  // 256 columns of 65536 rows of 255 fit 32 bits
+  static constexpr int kMaxBandRows = 257;     // 257 rows of 255 fit 16 bits
+  static constexpr int kFoldColumns = 65536;  // and 65536 such columns fit 32 bits
   // The sums of each output pixel are kept as blue, red, green, alpha: the even and the
   // odd channels side by side, as the 32 x 32 -> 64-bit vector multiply gives them.
   static constexpr int kSlot[4] = {0, 2, 1, 3};
@@ -317,11 +318,13 @@ class Shrinker {
 
   // Weighs one band (or straddling row) of column sums into each output row it touches:
   // inside pixels by the row weight, the straddling ones by their share of it.
-  void AddColumns(const uint32_t* lanes, const RowShare* shares, int count) {
+  void AddColumns(const uint16_t* lanes, const RowShare* shares, int count) {
 #ifdef QV_RESAMPLE_SSE2
     if (!m_wide) {
-      auto at = [lanes, this](int x) {
-        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(lanes + m_step * static_cast<int64_t>(x)));
+      const __m128i zero = _mm_setzero_si128();
+      auto at = [lanes, zero, this](int x) {
+        return _mm_unpacklo_epi16(
+            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(lanes + m_step * static_cast<int64_t>(x))), zero);
       };
       for (int ox = 0; ox < m_w; ++ox) {
         const Span& span = m_spans[ox];
@@ -358,8 +361,8 @@ class Shrinker {
           for (int c = 0; c < channels; ++c) part[c] += lanes[m_step * static_cast<int64_t>(x) + c];
         for (int c = 0; c < 4; ++c) inside[c] += part[c];
       }
-      const uint32_t* left = lanes + m_step * static_cast<int64_t>(span.left);
-      const uint32_t* right = lanes + m_step * static_cast<int64_t>(span.right);
+      const uint16_t* left = lanes + m_step * static_cast<int64_t>(span.left);
+      const uint16_t* right = lanes + m_step * static_cast<int64_t>(span.right);
       for (int k = 0; k < count; ++k) {
         const int64_t v = shares[k].weight;
         const int64_t lw = span.leftShare * v / 1000, rw = span.rightShare * v / 1000;
@@ -412,8 +415,8 @@ class Shrinker {
   int64_t m_divisor = 0;
   int m_bandRows = 0, m_bandLimit = kMaxBandRows;
   bool m_wide = false;  // some output column spans too many source columns for 32-bit sums
-  std::unique_ptr<uint32_t[]> m_band;      // the band's column sums, one lane per byte
-  std::unique_ptr<uint32_t[]> m_straddle;  // a straddling row, widened the same way
+  std::unique_ptr<uint16_t[]> m_band;      // the band's column sums, one lane per byte
+  std::unique_ptr<uint16_t[]> m_straddle;  // a straddling row, widened the same way
   std::unique_ptr<int64_t[]> m_a, m_b;     // the current and the next output row
   std::unique_ptr<Span[]> m_spans;
 };
