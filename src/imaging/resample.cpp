@@ -507,21 +507,25 @@ class Enlarger {
 
   template <int kStep>
   void BlendColumns(uint8_t* out, double half) {
-    const double* columns = m_columns.get();
-    const double* weights = m_weights.get();
+    // Locals, not members: the byte stores below could otherwise alias them.
+    const double* const columns = m_columns.get();
+    const double* const weights = m_weights.get();
+    const int* const x0s = m_x0.get();
+    const int* const x1s = m_x1.get();
+    const int w = m_w;
     int x = 0;
 #ifdef QV_RESAMPLE_SSE2
     const __m128d halfv = _mm_set1_pd(half);
-    auto pixel = [&](int i) {
-      const double* a = columns + 4 * static_cast<int64_t>(m_x0[i]);
-      const double* b = columns + 4 * static_cast<int64_t>(m_x1[i]);
+    auto pixel = [=](int i) {
+      const double* a = columns + 4 * static_cast<int64_t>(x0s[i]);
+      const double* b = columns + 4 * static_cast<int64_t>(x1s[i]);
       const __m128d wa = _mm_set1_pd(weights[2 * i]), wb = _mm_set1_pd(weights[2 * i + 1]);
       const __m128d lo = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(a), wa), _mm_mul_pd(_mm_loadu_pd(b), wb)), halfv);
       const __m128d hi =
           _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(a + 2), wa), _mm_mul_pd(_mm_loadu_pd(b + 2), wb)), halfv);
       return _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
     };
-    for (; x + 2 < m_w; x += 2, out += 2 * kStep) {
+    for (; x + 2 < w; x += 2, out += 2 * kStep) {
       const __m128i q = _mm_packs_epi32(pixel(x), pixel(x + 1));
       const __m128i bytes = _mm_packus_epi16(q, q);
       if (kStep == 4) {
@@ -535,9 +539,9 @@ class Enlarger {
       }
     }
 #endif
-    for (; x < m_w; ++x, out += kStep) {
-      const double* a = columns + 4 * static_cast<int64_t>(m_x0[x]);
-      const double* b = columns + 4 * static_cast<int64_t>(m_x1[x]);
+    for (; x < w; ++x, out += kStep) {
+      const double* a = columns + 4 * static_cast<int64_t>(x0s[x]);
+      const double* b = columns + 4 * static_cast<int64_t>(x1s[x]);
       for (int c = 0; c < kStep; ++c)
         out[c] = static_cast<uint8_t>(a[c] * weights[2 * x] + b[c] * weights[2 * x + 1] + half);
     }
