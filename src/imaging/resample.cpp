@@ -47,8 +47,17 @@ class TransparentRepair {
 
   // Storage row y with its transparent pixels repaired; rows are asked for in order.
   const uint8_t* Row(int y) {
+    const uint8_t* source = m_src.Row(y);
+    const int64_t first = FirstTransparent(source);
+    if (first == m_width) return source;
+    // The column sums are brought to this row's window only when a row needs them: slid
+    // when the windows overlap, started afresh when they do not.
     const int height = m_src.height;
     const int y0 = std::max(0, y - 8), y1 = std::min(height - 1, y + 8);
+    if (m_rowsTo < y0) {
+      std::fill(m_columns.get(), m_columns.get() + 4 * m_width, 0);
+      m_rowsFrom = m_rowsTo = y0;
+    }
     // Entering and leaving rows go in pairs where they can (one pass over the sums); the
     // 16-bit sums wrap in between at most, which the final values undo.
     while (m_rowsTo < y1 || m_rowsFrom < y0) {
@@ -56,9 +65,6 @@ class TransparentRepair {
       const uint8_t* leave = m_rowsFrom < y0 ? m_src.Row(m_rowsFrom++) : nullptr;
       Update(enter, leave);
     }
-    const uint8_t* source = m_src.Row(y);
-    const int64_t first = FirstTransparent(source);
-    if (first == m_width) return source;
     uint8_t* row = m_row.get();
     std::memcpy(row, source, 4 * static_cast<size_t>(m_width));
     const uint16_t* col = m_columns.get();

@@ -290,11 +290,12 @@ using test::Px;
 
 class ResampleReferenceTest : public test::PictureOpsTest {};
 
-enum class Fill { kNoise, kSprite, kThresholds, kFlat };
+enum class Fill { kNoise, kSprite, kThresholds, kFlat, kIslands };
 
 // Pictures that reach every branch: noise (alpha included), a sprite (an opaque disc with a
 // soft rim on transparent corners, as sprites are drawn), alphas around the visibility
-// thresholds 7, 8 and 9, and large flat areas with a few specks.
+// thresholds 7, 8 and 9, large flat areas with a few specks, and an opaque picture with
+// transparent patches in rows far apart (the repair's window sums start afresh there).
 UniqueDib MakePicture(int w, int h, int bits, Fill fill, std::mt19937& rng) {
   UniqueDib pic(DibCreate(w, h, bits));
   DibLock lock(pic.get());
@@ -314,6 +315,8 @@ UniqueDib MakePicture(int w, int h, int bits, Fill fill, std::mt19937& rng) {
         p[3] = d >= 1 ? 0 : d <= 0.6 ? 255 : static_cast<uint8_t>(rng() % 256);
       } else if (fill == Fill::kThresholds) {
         p[3] = kEdges[rng() % 8];
+      } else if (fill == Fill::kIslands) {
+        p[3] = y % 29 < 2 && x % 13 < 4 ? kEdges[rng() % 4] : 255;
       }
     }
   return pic;
@@ -361,8 +364,9 @@ TEST_F(ResampleReferenceTest, RandomSizesAndPicturesMatchTheReference) {
   int failures = 0;
   for (int round = 0; round < 900 && failures < 5; ++round) {
     const int bits = round % 2 ? 32 : 24;
-    const Fill fill = static_cast<Fill>((round / 2) % 4);
+    const Fill fill = static_cast<Fill>((round / 2) % 5);
     int W = pick(1, 72), H = pick(1, 72);
+    if (fill == Fill::kIslands) H = pick(40, 120);
     if (round % 15 == 0) W = 1;
     if (round % 15 == 7) H = 1;
     UniqueDib pic = MakePicture(W, H, bits, fill, rng);
@@ -397,7 +401,7 @@ TEST_F(ResampleReferenceTest, LargerPicturesMatchTheReference) {
                         Case{640, 480, 320, 240}, Case{599, 401, 600, 400}, Case{37, 29, 500, 333},
                         Case{160, 90, 480, 270}, Case{97, 5, 1000, 3}, Case{1001, 7, 999, 2}}) {
     for (int bits : {24, 32})
-      for (Fill fill : {Fill::kNoise, Fill::kSprite}) {
+      for (Fill fill : {Fill::kNoise, Fill::kSprite, Fill::kIslands}) {
         UniqueDib pic = MakePicture(c.W, c.H, bits, fill, rng);
         ASSERT_TRUE(pic);
         ASSERT_TRUE(Same(pic.get(), c.w, c.h));
