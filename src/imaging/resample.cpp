@@ -448,11 +448,11 @@ class Enlarger {
   bool Run() {
     m_x0 = NewArray<int>(m_w);
     m_x1 = NewArray<int>(m_w);
-    m_weights = NewArray<double>(2 * static_cast<int64_t>(m_w));
+    m_weights = NewArray<double>(4 * static_cast<int64_t>(m_w));
     m_rx = NewArray<int64_t>(m_w);
     m_firstOut = NewArray<int>(static_cast<int64_t>(m_W) + 1);
     m_columns = NewArray<double>(4 * static_cast<int64_t>(m_W));
-    m_mixed = NewArray<uint8_t>(m_W);
+    m_mixed = NewArray<int>(m_W);
     if (!m_x0 || !m_x1 || !m_weights || !m_rx || !m_firstOut || !m_columns || !m_mixed) return false;
     const double inverse = 1.0 / static_cast<double>(m_workW * m_workH);
     for (int64_t x = 0; x < m_w; ++x) {
@@ -461,8 +461,9 @@ class Enlarger {
       m_x1[x] = static_cast<int>(std::min<int64_t>(m_W - 1, x0 + 1));
       const int64_t rx = x * m_W - x0 * m_workW;
       m_rx[x] = rx;
-      m_weights[2 * x] = static_cast<double>(m_workW - rx) * inverse;
-      m_weights[2 * x + 1] = static_cast<double>(rx) * inverse;
+      // Each weight twice, for both halves of a vector.
+      m_weights[4 * x] = m_weights[4 * x + 1] = static_cast<double>(m_workW - rx) * inverse;
+      m_weights[4 * x + 2] = m_weights[4 * x + 3] = static_cast<double>(rx) * inverse;
     }
     // Output columns sampling from source column a: [firstOut[a], firstOut[a + 1]).
     for (int a = 0, x = 0; a <= m_W; ++a) {
@@ -525,7 +526,7 @@ class Enlarger {
     auto pixel = [=](int i) {
       const double* a = columns + 4 * static_cast<int64_t>(x0s[i]);
       const double* b = columns + 4 * static_cast<int64_t>(x1s[i]);
-      const __m128d wa = _mm_set1_pd(weights[2 * i]), wb = _mm_set1_pd(weights[2 * i + 1]);
+      const __m128d wa = _mm_loadu_pd(weights + 4 * i), wb = _mm_loadu_pd(weights + 4 * i + 2);
       const __m128d lo = _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(a), wa), _mm_mul_pd(_mm_loadu_pd(b), wb)), halfv);
       const __m128d hi =
           _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(a + 2), wa), _mm_mul_pd(_mm_loadu_pd(b + 2), wb)), halfv);
@@ -549,7 +550,7 @@ class Enlarger {
       const double* a = columns + 4 * static_cast<int64_t>(x0s[x]);
       const double* b = columns + 4 * static_cast<int64_t>(x1s[x]);
       for (int c = 0; c < kStep; ++c)
-        out[c] = static_cast<uint8_t>(a[c] * weights[2 * x] + b[c] * weights[2 * x + 1] + half);
+        out[c] = static_cast<uint8_t>(a[c] * weights[4 * x] + b[c] * weights[4 * x + 2] + half);
     }
   }
 
@@ -558,20 +559,23 @@ class Enlarger {
   // columns a, a + 1 hold both a visible (alpha 9 or more) and a transparent (below 8)
   // sample in the two rows need it.
   void RepairMixedPixels(const uint8_t* r0, const uint8_t* r1, int64_t ry0, int64_t ry, uint8_t* out) {
-    uint8_t* mixed = m_mixed.get();
-    bool any = false;
-    auto kind = [](uint8_t a) { return static_cast<uint8_t>((a >= 9 ? 1 : 0) | (a < 8 ? 2 : 0)); };
-    uint8_t next = static_cast<uint8_t>(kind(r0[4 * (m_W - 1) + 3]) | kind(r1[4 * (m_W - 1) + 3]));
-    for (int a = m_W - 1; a >= 0; --a) {
-      const uint8_t here = static_cast<uint8_t>(kind(r0[4 * a + 3]) | kind(r1[4 * a + 3]));
-      mixed[a] = (here | next) == 3;
-      any |= mixed[a] != 0;
-      next = here;
+    // The list of such columns a depends only on the row pair, which consecutive output
+    // rows often share.
+    int* mixed = m_mixed.get();
+    if (r0 != m_pairRow) {
+      m_pairRow = r0;
+      m_mixedCount = 0;
+      auto kind = [](uint8_t a) { return (a >= 9 ? 1 : 0) | (a < 8 ? 2 : 0); };
+      int next = kind(r0[4 * (m_W - 1) + 3]) | kind(r1[4 * (m_W - 1) + 3]);
+      for (int a = m_W - 1; a >= 0; --a) {
+        const int here = kind(r0[4 * a + 3]) | kind(r1[4 * a + 3]);
+        if ((here | next) == 3) mixed[m_mixedCount++] = a;
+        next = here;
+      }
     }
-    if (!any) return;
     const int64_t area = m_workW * m_workH;
-    for (int a = 0; a < m_W; ++a) {
-      if (!mixed[a]) continue;
+    for (int i = 0; i < m_mixedCount; ++i) {
+      const int a = mixed[i];
       for (int x = m_firstOut[a]; x < m_firstOut[a + 1]; ++x) {
         const int b = m_x1[x];
         uint8_t s[4][4];  // p00, p10, p01, p11
@@ -606,7 +610,9 @@ class Enlarger {
   std::unique_ptr<double[]> m_weights;  // per output column: the weights of columns x0 and x1
   std::unique_ptr<int64_t[]> m_rx;
   std::unique_ptr<double[]> m_columns;  // the two rows blended
-  std::unique_ptr<uint8_t[]> m_mixed;
+  std::unique_ptr<int[]> m_mixed;  // source columns whose pixels mix visible and transparent
+  const uint8_t* m_pairRow = nullptr;
+  int m_mixedCount = 0;
 };
 
 }  // namespace
