@@ -91,6 +91,18 @@ class TransparentRepair {
       const uint32_t n = x1 > x0 ? static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(sum, 0xFF))) : 0;
       if (!n) {
         p[0] = p[1] = p[2] = 0;
+        // Deep in a transparent area: while the next pixel is transparent too and the
+        // column entering its window holds no visible pixel, its window is as empty.
+        while (x + 1 < m_width && row[4 * (x + 1) + 3] < 8) {
+          const int64_t enter = std::min<int64_t>(m_width - 1, x + 9);
+          if (wx1 < enter && col[4 * wx1 + 3] != 0) break;
+          ++x;
+          wx1 = std::max(wx1, enter);
+          wx0 = std::max<int64_t>(0, x - 8);
+          uint8_t* q = row + 4 * x;
+          q[0] = q[1] = q[2] = 0;
+        }
+        sum = zero;  // every column in the window is empty
         continue;
       }
       const __m128i r = _mm_set1_epi32(static_cast<int32_t>(kReciprocal[n]));
