@@ -544,17 +544,24 @@ class Enlarger {
           _mm_add_pd(_mm_add_pd(_mm_mul_pd(_mm_loadu_pd(a + 2), wa), _mm_mul_pd(_mm_loadu_pd(b + 2), wb)), halfv);
       return _mm_unpacklo_epi64(_mm_cvttpd_epi32(lo), _mm_cvttpd_epi32(hi));
     };
-    for (; x + 2 < w; x += 2, out += 2 * kStep) {
-      const __m128i q = _mm_packs_epi32(pixel(x), pixel(x + 1));
-      const __m128i bytes = _mm_packus_epi16(q, q);
-      if (kStep == 4) {
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
-      } else {
-        // Overlapping 4-byte stores: each pixel's fourth byte is overwritten by the next.
-        const uint32_t first = static_cast<uint32_t>(_mm_cvtsi128_si32(bytes));
-        const uint32_t second = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_epi64(bytes, 32)));
-        std::memcpy(out, &first, 4);
-        std::memcpy(out + 3, &second, 4);
+    if (kStep == 4) {
+      for (; x + 2 <= w; x += 2, out += 8) {
+        const __m128i q = _mm_packs_epi32(pixel(x), pixel(x + 1));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(q, q));
+      }
+    } else {
+      // Four pixels (16 bytes) packed into 12: one 8-byte and one 4-byte store.
+      for (; x + 4 <= w; x += 4, out += 12) {
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(pixel(x), pixel(x + 1)),
+                                               _mm_packs_epi32(pixel(x + 2), pixel(x + 3)));
+        const uint64_t p01 = static_cast<uint64_t>(static_cast<uint32_t>(_mm_cvtsi128_si32(bytes))) |
+                             static_cast<uint64_t>(static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 4)))) << 32;
+        const uint32_t p2 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 8)));
+        const uint32_t p3 = static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(bytes, 12)));
+        const uint64_t low = (p01 & 0xFFFFFF) | ((p01 >> 8) & 0xFFFFFF000000ULL) | (static_cast<uint64_t>(p2) << 48);
+        const uint32_t high = ((p2 >> 16) & 0xFF) | (p3 << 8);
+        std::memcpy(out, &low, 8);
+        std::memcpy(out + 8, &high, 4);
       }
     }
 #endif
