@@ -441,9 +441,9 @@ class Shrinker {
 
 // Bilinear. The sample position of output column x, x * W / w', splits into a whole
 // source column x0 and the fraction rx / w' towards the next; likewise for rows. The
-// weighted sum is taken exactly in integers and truncated once, so that a result meant
-// to be a whole number (a uniform area, a sample right on a source pixel) is not lost to
-// rounding one step below it. The work size (w', h') may be larger than the output: only
+// weighted sum is exact (whole numbers, held in doubles once they outgrow 32 bits) and
+// truncated once, so that a result meant to be a whole number (a uniform area, a sample
+// right on a source pixel) is not lost to rounding one step below it. The work size (w', h') may be larger than the output: only
 // its lower-left w x h part is kept. Each output row first blends its two source rows
 // column by column (16-bit products summed in 32 bits: the weights are below 2^15 since
 // h' < 2h); the columns are then blended in doubles with the weights rx0 / (w' h') and
