@@ -163,7 +163,7 @@ class TransparentRepair {
       if (!row) return zero;
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x));
       const __m128i mask = _mm_srai_epi32(_mm_cmpeq_epi8(_mm_max_epu8(v, eight), v), 24);
-      return _mm_or_si128(_mm_and_si128(v, _mm_and_si128(mask, colours)), _mm_and_si128(mask, one));
+      return _mm_and_si128(_mm_or_si128(_mm_and_si128(v, colours), one), mask);
     };
     for (; x + 4 <= m_width; x += 4) {
       const __m128i in = visible(enter), out = visible(leave);
@@ -354,8 +354,10 @@ class Shrinker {
         for (int k = 0; k < count; ++k) {
           const int64_t v = shares[k].weight;
           const __m128i vw = _mm_set1_epi32(static_cast<int32_t>(v));
-          const __m128i lw = _mm_set1_epi32(static_cast<int32_t>(span.leftShare * v / 1000));
-          const __m128i rw = _mm_set1_epi32(static_cast<int32_t>(span.rightShare * v / 1000));
+          // A band's rows weigh 1000: the shares stand as they are.
+          const __m128i lw = _mm_set1_epi32(static_cast<int32_t>(v == 1000 ? span.leftShare : span.leftShare * v / 1000));
+          const __m128i rw =
+              _mm_set1_epi32(static_cast<int32_t>(v == 1000 ? span.rightShare : span.rightShare * v / 1000));
           const __m128i even = _mm_add_epi64(_mm_mul_epu32(inside, vw),
                                              _mm_add_epi64(_mm_mul_epu32(left, lw), _mm_mul_epu32(right, rw)));
           const __m128i odd = _mm_add_epi64(_mm_mul_epu32(insideOdd, vw),
