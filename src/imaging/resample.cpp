@@ -33,8 +33,9 @@ constexpr std::array<uint32_t, 257> kReciprocal = [] {
 // the same for rows; a pixel with no visible neighbour there becomes black. Only visible
 // pixels are summed and only transparent ones change, so each row can be repaired from
 // the unchanged source as the shrinking walk asks for it: the window's sums are kept per
-// column (16-bit lanes: at most 16 rows of 255) and slid down the picture, and along a
-// row a second window slides over those column sums.
+// column (16-bit lanes: at most 16 rows of 255) and slid down the picture, in blocks of 16
+// columns and only where a transparent pixel needs them; along a row a second window
+// slides over those column sums.
 class TransparentRepair {
  public:
   explicit TransparentRepair(const DibView& source) : m_src(source), m_width(source.width) {}
@@ -42,28 +43,29 @@ class TransparentRepair {
     if (m_width <= 0) return false;
     m_columns = NewArray<uint16_t>(4 * static_cast<uint64_t>(m_width) + 8);
     m_row = NewArray<uint8_t>(4 * static_cast<uint64_t>(m_width));
-    return m_columns && m_row;
+    const int64_t blocks = (m_width + kBlock - 1) / kBlock;
+    m_blockFrom = NewArray<int>(blocks);
+    m_blockTo = NewArray<int>(blocks);
+    return m_columns && m_row && m_blockFrom && m_blockTo;
   }
 
   // Storage row y with its transparent pixels repaired; rows are asked for in order.
   const uint8_t* Row(int y) {
     const uint8_t* source = m_src.Row(y);
-    const int64_t first = FirstTransparent(source);
+    const int64_t first = Find<true>(source, 0);
     if (first == m_width) return source;
-    // The column sums are brought to this row's window only when a row needs them: slid
-    // when the windows overlap, started afresh when they do not.
+    // Only the columns within 8 of a transparent pixel of this row are read: the blocks
+    // holding them are brought to this row's window.
     const int height = m_src.height;
     const int y0 = std::max(0, y - 8), y1 = std::min(height - 1, y + 8);
-    if (m_rowsTo < y0) {
-      std::fill(m_columns.get(), m_columns.get() + 4 * m_width, 0);
-      m_rowsFrom = m_rowsTo = y0;
-    }
-    // Entering and leaving rows go in pairs where they can (one pass over the sums); the
-    // 16-bit sums wrap in between at most, which the final values undo.
-    while (m_rowsTo < y1 || m_rowsFrom < y0) {
-      const uint8_t* enter = m_rowsTo < y1 ? m_src.Row(m_rowsTo++) : nullptr;
-      const uint8_t* leave = m_rowsFrom < y0 ? m_src.Row(m_rowsFrom++) : nullptr;
-      Update(enter, leave);
+    int64_t nextBlock = 0;  // blocks before this one are up to date
+    for (int64_t x = first; x < m_width;) {
+      const int64_t end = Find<false>(source, x);  // the transparent run is [x, end)
+      const int64_t c0 = std::max<int64_t>(0, x - 8), c1 = std::min<int64_t>(m_width - 1, end + 7);
+      if (c1 > c0)
+        for (int64_t b = std::max(nextBlock, c0 / kBlock); b <= (c1 - 1) / kBlock; ++b) Bring(b, y0, y1);
+      nextBlock = std::max(nextBlock, c1 > c0 ? (c1 - 1) / kBlock + 1 : 0);
+      x = Find<true>(source, end);
     }
     uint8_t* row = m_row.get();
     std::memcpy(row, source, 4 * static_cast<size_t>(m_width));
@@ -78,7 +80,7 @@ class TransparentRepair {
     for (int64_t x = first; x < m_width; ++x) {
       uint8_t* p = row + 4 * x;
       if (p[3] >= 8) {  // skip the visible run
-        x = FirstTransparent(row, x + 1) - 1;
+        x = Find<true>(row, x + 1) - 1;
         continue;
       }
       const int64_t x0 = std::max<int64_t>(0, x - 8), x1 = std::min<int64_t>(m_width - 1, x + 8);
@@ -134,26 +136,46 @@ class TransparentRepair {
   }
 
  private:
-  // The first pixel from x on whose alpha is below 8, or the width.
-  int64_t FirstTransparent(const uint8_t* row, int64_t x = 0) const {
+  // The first pixel from x on whose alpha is below 8 (kTransparent) or at least 8, or the
+  // width.
+  template <bool kTransparent>
+  int64_t Find(const uint8_t* row, int64_t x) const {
 #ifdef QV_RESAMPLE_SSE2
     const __m128i seven = _mm_set1_epi8(7);
     for (; x + 4 <= m_width; x += 4) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * x));
       const int low = _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, seven), v)) & 0x8888;
-      if (low) break;
+      if (kTransparent ? low != 0 : low != 0x8888) break;
     }
 #endif
     for (; x < m_width; ++x)
-      if (row[4 * x + 3] < 8) return x;
+      if ((row[4 * x + 3] < 8) == kTransparent) return x;
     return m_width;
+  }
+
+  // Brings the column sums of block b to the rows [y0, y1): slid when its rows overlap
+  // them, started afresh when not. Entering and leaving rows go in pairs where they can
+  // (one pass over the sums); the 16-bit sums wrap in between at most, which the final
+  // values undo.
+  void Bring(int64_t b, int y0, int y1) {
+    int& from = m_blockFrom[b];
+    int& to = m_blockTo[b];
+    const int64_t x0 = b * kBlock, x1 = std::min<int64_t>(m_width, x0 + kBlock);
+    if (to <= y0) {
+      std::fill(m_columns.get() + 4 * x0, m_columns.get() + 4 * x1, 0);
+      from = to = y0;
+    }
+    while (to < y1 || from < y0) {
+      const uint8_t* enter = to < y1 ? m_src.Row(to++) : nullptr;
+      const uint8_t* leave = from < y0 ? m_src.Row(from++) : nullptr;
+      Update(enter, leave, x0, x1);
+    }
   }
 
   // Adds one row's visible pixels (colours and a count of one) and takes away another's;
   // either may be missing.
-  void Update(const uint8_t* enter, const uint8_t* leave) {
+  void Update(const uint8_t* enter, const uint8_t* leave, int64_t x, int64_t end) {
     uint16_t* col = m_columns.get();
-    int64_t x = 0;
 #ifdef QV_RESAMPLE_SSE2
     const __m128i eight = _mm_set1_epi8(8), colours = _mm_set1_epi32(0x00FFFFFF), one = _mm_set1_epi32(0x01000000);
     const __m128i zero = _mm_setzero_si128();
@@ -165,7 +187,7 @@ class TransparentRepair {
       const __m128i mask = _mm_srai_epi32(_mm_cmpeq_epi8(_mm_max_epu8(v, eight), v), 24);
       return _mm_and_si128(_mm_or_si128(_mm_and_si128(v, colours), one), mask);
     };
-    for (; x + 4 <= m_width; x += 4) {
+    for (; x + 4 <= end; x += 4) {
       const __m128i in = visible(enter), out = visible(leave);
       __m128i* lo = reinterpret_cast<__m128i*>(col + 4 * x);
       __m128i* hi = lo + 1;
@@ -177,7 +199,7 @@ class TransparentRepair {
       _mm_storeu_si128(hi, h);
     }
 #endif
-    for (; x < m_width; ++x) {
+    for (; x < end; ++x) {
       uint16_t* s = col + 4 * x;
       for (int k = 0; k < 2; ++k) {
         const uint8_t* p = k == 0 ? enter : leave;
@@ -193,7 +215,9 @@ class TransparentRepair {
   const int64_t m_width;
   std::unique_ptr<uint16_t[]> m_columns;  // blue, green, red, count per column
   std::unique_ptr<uint8_t[]> m_row;
-  int m_rowsFrom = 0, m_rowsTo = 0;  // rows summed in m_columns: [m_rowsFrom, m_rowsTo)
+  static constexpr int64_t kBlock = 16;
+  // Per block of 16 columns, the rows its sums hold: [from, to).
+  std::unique_ptr<int[]> m_blockFrom, m_blockTo;
 };
 
 // Adds (kAdd) or copies n bytes into 16-bit lanes, one lane per byte.
