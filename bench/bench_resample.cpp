@@ -40,6 +40,8 @@ struct Geometry {
 constexpr Geometry kShrinkBy3{1920, 1080, 640, 360};
 constexpr Geometry kShrinkFraction{1920, 1080, 800, 600};
 constexpr Geometry kEnlarge{640, 480, 1920, 1080};
+// A 12-megapixel photograph as a background at 1024 x 768: what delays a saver's first frame.
+constexpr Geometry kPhoto{4000, 3000, 1024, 768};
 
 void Resample(benchmark::State& state, Geometry g, int bits) {
   qv::UniqueDib src(RandomPicture(g.sw, g.sh, bits));
@@ -99,6 +101,9 @@ BENCHMARK_CAPTURE(Pixman, shrinkFraction_box, kShrinkFraction, true)->Unit(bench
 BENCHMARK_CAPTURE(Resample, enlarge_32, kEnlarge, 32)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Resample, enlarge_24, kEnlarge, 24)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Pixman, enlarge_bilinear, kEnlarge, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Resample, photo12M_24, kPhoto, 24)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Resample, photo12M_32, kPhoto, 32)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pixman, photo12M_box, kPhoto, true)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(Memcpy, frame32, kEnlarge, 4)->Unit(benchmark::kMillisecond);
 
 // --- Backgrounds of a 1920 x 1080 screen -------------------------------------------------
