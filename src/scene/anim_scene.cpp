@@ -159,7 +159,13 @@ void CAnimScene::Compose(const Rect32* rect) {
 void CAnimScene::GatherDrawables() {
   m_Drawables.clear();
   if (!m_bSpritesVisible) return;
-  m_Drawables.reserve(m_Sprites.GetCount());
+  try {
+    m_Drawables.reserve(m_Sprites.GetCount());
+  } catch (const std::bad_alloc&) {
+    return;  // without the memory this frame shows the background alone
+  } catch (const std::length_error&) {
+    return;
+  }
   // Tail to head: the head sprite ends on top.
   for (size_t i = m_Sprites.GetCount(); i-- > 0;) {
     if (auto* phased = dynamic_cast<CPhasedSprite*>(m_Sprites.GetAt(i))) {
