@@ -1,7 +1,8 @@
 // Wall-clock marks of a run's start-up (WinMain entered, document loaded, first frame
 // shown), kept so the frame-time diagnostic can tell how long the saver took from the
 // creation of its process to its first frame. Recording a mark costs one clock read and
-// no allocation; nothing is written anywhere unless the diagnostic asks for it.
+// no allocation; nothing is written anywhere unless the diagnostic asks for it. The marks
+// are process-wide state, kept inside startup_marks.cpp.
 #pragma once
 #include <cstdio>
 
