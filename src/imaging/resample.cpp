@@ -93,16 +93,18 @@ class TransparentRepair {
       const uint32_t n = x1 > x0 ? static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_shuffle_epi32(sum, 0xFF))) : 0;
       if (!n) {
         p[0] = p[1] = p[2] = 0;
-        // Deep in a transparent area: while the next pixel is transparent too and the
-        // column entering its window holds no visible pixel, its window is as empty.
-        while (x + 1 < m_width && row[4 * (x + 1) + 3] < 8) {
-          const int64_t enter = std::min<int64_t>(m_width - 1, x + 9);
-          if (wx1 < enter && col[4 * wx1 + 3] != 0) break;
-          ++x;
-          wx1 = std::max(wx1, enter);
+        // Deep in a transparent area: the following transparent pixels up to the first
+        // one whose window takes in a column holding a visible pixel have empty windows
+        // too. Columns enter one per pixel, and none enters once the window reaches the
+        // last column.
+        const int64_t runEnd = Find<false>(row, x + 1);  // the transparent run goes on to here
+        const int64_t counted = FirstCounted(wx1, std::min<int64_t>(m_width - 1, runEnd + 7));
+        const int64_t last = counted < 0 ? runEnd - 1 : std::min<int64_t>(runEnd - 1, counted - 8);
+        if (last > x) {
+          ClearColours(row, x + 1, last + 1);
+          x = last;
+          wx1 = std::max(wx1, std::min<int64_t>(m_width - 1, x + 8));
           wx0 = std::max<int64_t>(0, x - 8);
-          uint8_t* q = row + 4 * x;
-          q[0] = q[1] = q[2] = 0;
         }
         sum = zero;  // every column in the window is empty
         continue;
@@ -152,6 +154,32 @@ class TransparentRepair {
       if ((row[4 * x + 3] < 8) == kTransparent) return x;
     return m_width;
   }
+
+#ifdef QV_RESAMPLE_SSE2
+  // The first column in [x, end) whose sums hold a visible pixel, or -1.
+  int64_t FirstCounted(int64_t x, int64_t end) const {
+    const uint16_t* col = m_columns.get();
+    const __m128i zero = _mm_setzero_si128();
+    for (; x + 2 <= end; x += 2) {
+      const int empty = _mm_movemask_epi8(
+          _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(col + 4 * x)), zero));
+      if ((empty & 0x8080) != 0x8080) return (empty & 0x80) ? x + 1 : x;
+    }
+    for (; x < end; ++x)
+      if (col[4 * x + 3] != 0) return x;
+    return -1;
+  }
+
+  // Blacks out the colours of pixels [x, end), keeping their alpha.
+  static void ClearColours(uint8_t* row, int64_t x, int64_t end) {
+    const __m128i alpha = _mm_set1_epi32(static_cast<int32_t>(0xFF000000u));
+    for (; x + 4 <= end; x += 4) {
+      __m128i* p = reinterpret_cast<__m128i*>(row + 4 * x);
+      _mm_storeu_si128(p, _mm_and_si128(_mm_loadu_si128(p), alpha));
+    }
+    for (; x < end; ++x) row[4 * x] = row[4 * x + 1] = row[4 * x + 2] = 0;
+  }
+#endif
 
   // Brings the column sums of block b to the rows [y0, y1): slid when its rows overlap
   // them, started afresh when not. Entering and leaving rows go in pairs where they can
@@ -287,19 +315,20 @@ class Shrinker {
       const uint8_t* row = repair ? repair->Row(y) : source.Row(y);
       const bool rowSplit = y + 1 > rowBoundary;
       if (!rowSplit) {
-        WidenBytes<true>(m_band.get(), row, rowBytes);
+        // A band's first row is copied: the band needs no clearing after a flush.
+        if (m_bandRows == 0) WidenBytes<false>(m_band.get(), row, rowBytes);
+        else WidenBytes<true>(m_band.get(), row, rowBytes);
         // Flushed early enough that a column's inside sum stays below 2^32.
         if (++m_bandRows == m_bandLimit) FlushBand(cur);
         continue;
       }
-      FlushBand(cur);
       const int64_t fy = static_cast<int64_t>(std::floor((y - (rowBoundary - 1)) * 1000));
       WidenBytes<false>(m_straddle.get(), row, rowBytes);
-      const RowShare shares[2] = {{1000 - fy, cur}, {fy, nxt}};
-      AddColumns(m_straddle.get(), shares, 2);
+      // The band and the straddling row are weighed in one pass; the next output row gets
+      // its first values here, so it is written rather than added to.
+      WeighStraddle(cur, nxt, fy);
       FinishRow(cur, oy++);
       std::swap(cur, nxt);
-      std::fill(nxt, nxt + 4 * static_cast<int64_t>(m_w), 0);
       rowBoundary += sy;
     }
     if (oy < m_h) {
@@ -352,48 +381,99 @@ class Shrinker {
 
   void FlushBand(int64_t* cur) {
     if (m_bandRows == 0) return;
-    const RowShare share{1000, cur};
-    AddColumns(m_band.get(), &share, 1);
-    std::fill(m_band.get(), m_band.get() + static_cast<int64_t>(m_step) * m_W, 0);
-    m_bandRows = 0;
-  }
-
-  // Weighs one band (or straddling row) of column sums into each output row it touches:
-  // inside pixels by the row weight, the straddling ones by their share of it.
-  void AddColumns(const uint16_t* lanes, const RowShare* shares, int count) {
 #ifdef QV_RESAMPLE_SSE2
     if (!m_wide) {
-      const __m128i zero = _mm_setzero_si128();
-      auto at = [lanes, zero, this](int x) {
-        return _mm_unpacklo_epi16(
-            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(lanes + m_step * static_cast<int64_t>(x))), zero);
-      };
-      for (int ox = 0; ox < m_w; ++ox) {
-        const Span& span = m_spans[ox];
-        __m128i inside = _mm_setzero_si128();
-        for (int x = span.from; x < span.to; ++x) inside = _mm_add_epi32(inside, at(x));
-        const __m128i left = at(span.left), right = at(span.right);
-        const __m128i insideOdd = _mm_srli_epi64(inside, 32), leftOdd = _mm_srli_epi64(left, 32),
-                      rightOdd = _mm_srli_epi64(right, 32);
-        for (int k = 0; k < count; ++k) {
-          const int64_t v = shares[k].weight;
-          const __m128i vw = _mm_set1_epi32(static_cast<int32_t>(v));
-          // A band's rows weigh 1000: the shares stand as they are.
-          const __m128i lw = _mm_set1_epi32(static_cast<int32_t>(v == 1000 ? span.leftShare : span.leftShare * v / 1000));
-          const __m128i rw =
-              _mm_set1_epi32(static_cast<int32_t>(v == 1000 ? span.rightShare : span.rightShare * v / 1000));
-          const __m128i even = _mm_add_epi64(_mm_mul_epu32(inside, vw),
-                                             _mm_add_epi64(_mm_mul_epu32(left, lw), _mm_mul_epu32(right, rw)));
-          const __m128i odd = _mm_add_epi64(_mm_mul_epu32(insideOdd, vw),
-                                            _mm_add_epi64(_mm_mul_epu32(leftOdd, lw), _mm_mul_epu32(rightOdd, rw)));
-          __m128i* acc = reinterpret_cast<__m128i*>(shares[k].sums + 4 * static_cast<int64_t>(ox));
-          _mm_storeu_si128(acc, _mm_add_epi64(_mm_loadu_si128(acc), even));
-          _mm_storeu_si128(acc + 1, _mm_add_epi64(_mm_loadu_si128(acc + 1), odd));
-        }
-      }
+      Weigh<true, false>(cur, nullptr, 0);
+      m_bandRows = 0;
       return;
     }
 #endif
+    const RowShare share{1000, cur};
+    AddColumns(m_band.get(), &share, 1);
+    m_bandRows = 0;
+  }
+
+  // The band so far (weight 1000) and the straddling row into the current output row
+  // (1000 - fy), and the straddling row's fy into the next one, which holds nothing yet.
+  void WeighStraddle(int64_t* cur, int64_t* nxt, int64_t fy) {
+#ifdef QV_RESAMPLE_SSE2
+    if (!m_wide) {
+      if (m_bandRows > 0) Weigh<true, true>(cur, nxt, fy);
+      else Weigh<false, true>(cur, nxt, fy);
+      m_bandRows = 0;
+      return;
+    }
+#endif
+    FlushBand(cur);
+    std::fill(nxt, nxt + 4 * static_cast<int64_t>(m_w), 0);
+    const RowShare shares[2] = {{1000 - fy, cur}, {fy, nxt}};
+    AddColumns(m_straddle.get(), shares, 2);
+  }
+
+#ifdef QV_RESAMPLE_SSE2
+  // One pass over the output columns with 32-bit column sums: the band's (kBand) and the
+  // straddling row's (kStraddle) inside, left and right pixels, weighed as AddColumns does.
+  template <bool kBand, bool kStraddle>
+  void Weigh(int64_t* cur, int64_t* nxt, int64_t fy) {
+    const __m128i zero = _mm_setzero_si128();
+    const uint16_t* const band = m_band.get();
+    const uint16_t* const straddle = m_straddle.get();
+    const Span* const spans = m_spans.get();
+    const int64_t step = m_step;
+    auto at = [zero, step](const uint16_t* lanes, int x) {
+      return _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(lanes + step * x)), zero);
+    };
+    // Inside sum times v plus the boundary pixels times their weights, for the even (blue,
+    // red) and the odd (green, alpha) lanes.
+    struct Sums {
+      __m128i inside, left, right;
+    };
+    auto gather = [&](const uint16_t* lanes, const Span& span) {
+      Sums s{zero, at(lanes, span.left), at(lanes, span.right)};
+      for (int x = span.from; x < span.to; ++x) s.inside = _mm_add_epi32(s.inside, at(lanes, x));
+      return s;
+    };
+    auto weigh = [](const Sums& s, __m128i vw, __m128i lw, __m128i rw, __m128i* even, __m128i* odd) {
+      *even = _mm_add_epi64(_mm_mul_epu32(s.inside, vw), _mm_add_epi64(_mm_mul_epu32(s.left, lw), _mm_mul_epu32(s.right, rw)));
+      *odd = _mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(s.inside, 32), vw),
+                           _mm_add_epi64(_mm_mul_epu32(_mm_srli_epi64(s.left, 32), lw),
+                                         _mm_mul_epu32(_mm_srli_epi64(s.right, 32), rw)));
+    };
+    const int64_t v0 = 1000 - fy;
+    const __m128i thousand = _mm_set1_epi32(1000), v0w = _mm_set1_epi32(static_cast<int32_t>(v0)),
+                  v1w = _mm_set1_epi32(static_cast<int32_t>(fy));
+    for (int ox = 0; ox < m_w; ++ox) {
+      const Span& span = spans[ox];
+      __m128i even = zero, odd = zero;
+      if (kBand) {
+        const Sums b = gather(band, span);
+        weigh(b, thousand, _mm_set1_epi32(static_cast<int32_t>(span.leftShare)),
+              _mm_set1_epi32(static_cast<int32_t>(span.rightShare)), &even, &odd);
+      }
+      __m128i* acc = reinterpret_cast<__m128i*>(cur + 4 * static_cast<int64_t>(ox));
+      if (kStraddle) {
+        const Sums s = gather(straddle, span);
+        __m128i e, o;
+        weigh(s, v0w, _mm_set1_epi32(static_cast<int32_t>(span.leftShare * v0 / 1000)),
+              _mm_set1_epi32(static_cast<int32_t>(span.rightShare * v0 / 1000)), &e, &o);
+        even = _mm_add_epi64(even, e);
+        odd = _mm_add_epi64(odd, o);
+        weigh(s, v1w, _mm_set1_epi32(static_cast<int32_t>(span.leftShare * fy / 1000)),
+              _mm_set1_epi32(static_cast<int32_t>(span.rightShare * fy / 1000)), &e, &o);
+        __m128i* next = reinterpret_cast<__m128i*>(nxt + 4 * static_cast<int64_t>(ox));
+        _mm_storeu_si128(next, e);
+        _mm_storeu_si128(next + 1, o);
+      }
+      _mm_storeu_si128(acc, _mm_add_epi64(_mm_loadu_si128(acc), even));
+      _mm_storeu_si128(acc + 1, _mm_add_epi64(_mm_loadu_si128(acc + 1), odd));
+    }
+  }
+#endif
+
+  // Weighs one band (or straddling row) of column sums into each output row it touches
+  // (64-bit folds for columns too wide for 32-bit sums, and without SSE2):
+  // inside pixels by the row weight, the straddling ones by their share of it.
+  void AddColumns(const uint16_t* lanes, const RowShare* shares, int count) {
     const int channels = m_step;
     for (int ox = 0; ox < m_w; ++ox) {
       const Span& span = m_spans[ox];
