@@ -391,7 +391,8 @@ TEST_F(ResampleReferenceTest, RandomSizesAndPicturesMatchTheReference) {
 }
 
 // Larger pictures: output columns many source columns wide, long rows of straddling
-// pixels, steps that are nearly whole numbers.
+// pixels, steps that are nearly whole numbers, and output rows over 257 source rows tall
+// (sums flushed within one output row).
 TEST_F(ResampleReferenceTest, LargerPicturesMatchTheReference) {
   std::mt19937 rng(77);
   struct Case {
@@ -399,7 +400,8 @@ TEST_F(ResampleReferenceTest, LargerPicturesMatchTheReference) {
   };
   for (const Case& c : {Case{400, 300, 131, 97}, Case{301, 199, 100, 66}, Case{1200, 3, 2, 1}, Case{3, 900, 1, 4},
                         Case{640, 480, 320, 240}, Case{599, 401, 600, 400}, Case{37, 29, 500, 333},
-                        Case{160, 90, 480, 270}, Case{97, 5, 1000, 3}, Case{1001, 7, 999, 2}}) {
+                        Case{160, 90, 480, 270}, Case{97, 5, 1000, 3}, Case{1001, 7, 999, 2},
+                        Case{23, 1300, 5, 1}, Case{19, 1900, 7, 3}, Case{40, 1600, 3, 2}}) {
     for (int bits : {24, 32})
       for (Fill fill : {Fill::kNoise, Fill::kSprite, Fill::kIslands}) {
         UniqueDib pic = MakePicture(c.W, c.H, bits, fill, rng);
