@@ -139,9 +139,13 @@ class Configure(unittest.TestCase):
         h.reg_delete(PREFS)
 
     def open_dialog(self, exe=None, *args, extra_env=None, caption=CAPTION):
+        # A dialog of the previous test may still be going away (its process killed):
+        # only a window that was not there before the launch is this run's.
+        before = {w.hwnd for w in h.find_windows("#32770", caption, visible_only=False)}
         saver = h.Saver("/c", *args, exe=exe, extra_env=extra_env)
         self.addCleanup(saver.kill)
-        dialog = h.wait_for_window("#32770", caption)
+        dialog = h.wait_for(lambda: [w for w in h.find_windows("#32770", caption) if w.hwnd not in before],
+                            20, what=f"a new dialog {caption!r}")[0]
         return saver, dialog.hwnd
 
     def diagnostic(self, exe):
