@@ -154,12 +154,12 @@ void PhotoTempFile(benchmark::State& state) {
 // The scene's background: the picture stretched to the screen, then taken by the 32-bit
 // scene surface.
 void PhotoBackground(benchmark::State& state) {
-  qv::BackgroundSpec spec;
-  spec.kind = qv::kBackgroundPicture;
-  spec.picture = DecodedPhoto();
+  qv::BackgroundSpec background;
+  background.kind = qv::kBackgroundPicture;
+  background.picture = DecodedPhoto();
   for (auto _ : state) {
     qv::CDibKSV surface(32);
-    if (!surface.SetFromDib(qv::BuildBackground(spec, kScreenWidth, kScreenHeight, 32)))
+    if (!surface.SetFromDib(qv::BuildBackground(background, kScreenWidth, kScreenHeight, 32)))
       state.SkipWithError("no background");
     benchmark::DoNotOptimize(surface.Block());
   }
