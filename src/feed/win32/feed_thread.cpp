@@ -406,6 +406,8 @@ std::string FetchFeedText(const std::string& address) {
   return text;
 }
 
+bool FeedFetchesInFlight() { return FetchesInFlight.load() != 0; }
+
 HANDLE StartFeedThread(CThreadData& record) {
   return CreateThread(nullptr, 0, FeedThreadProc, &record, 0, nullptr);
 }

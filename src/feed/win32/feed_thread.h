@@ -28,6 +28,10 @@ void SetAutodialState(int state);
 // the thread could not be started.
 HANDLE StartFeedThread(CThreadData& record);
 
+// Whether a fetch is still running (one abandoned past its deadline may be inside a
+// platform call).
+bool FeedFetchesInFlight();
+
 // The run's end: releases the download-to-cache library.
 void ReleaseFeedLibraries();
 

@@ -17,6 +17,8 @@ CRssChannel FeedChannel;
 
 namespace {
 
+bool FeedThreadStarted = false;  // this process started the feed thread
+
 // Test diagnostic, off unless QV_TEST_FEED_LOG names a file: one line per hand-over and
 // per box built, with the item's index and title.
 void LogFeed(const char* what, int index) {
@@ -40,6 +42,11 @@ bool FeedHandedOver() { return Run.feedRecord.m_nDelivered.load(std::memory_orde
 
 FeedNavigation& FeedNav() { return Scene.Scene().Feed(); }
 
+bool FeedWorkOutstanding() {
+  return (FeedThreadStarted && Run.feedRecord.m_nFinished.load(std::memory_order_acquire) == 0) ||
+         FeedFetchesInFlight();
+}
+
 void StartFeedIfWanted() {
   Run.feedRecord.m_nDelivered.store(0, std::memory_order_relaxed);
   const std::optional<std::string> list =
@@ -49,6 +56,7 @@ void StartFeedIfWanted() {
   Run.feedRecord.m_pChannel = &FeedChannel;
   Run.feedRecord.m_nFinished.store(0, std::memory_order_relaxed);
   Run.feedThread = StartFeedThread(Run.feedRecord);
+  FeedThreadStarted = Run.feedThread != nullptr;
   Scene.Scene().Environment().feedItemChange = [] { ChangeFeedItem(Scene, FeedChannel); };
 }
 

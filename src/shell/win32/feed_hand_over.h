@@ -17,6 +17,9 @@ extern CRssChannel FeedChannel;
 // Starts the feed thread when this run fetches feeds (full screen, the feed switch on,
 // a feed list in the package).
 void StartFeedIfWanted();
+// Whether the feed thread or a fetch it abandoned is still running. The run never waits
+// for them; they use process-wide objects to the end.
+bool FeedWorkOutstanding();
 // On a due tick: once the thread has delivered, hands item 0 to the scene.
 void HandOverFeed();
 // Builds the box of the channel's item at index at the head of the scene's sprites.

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "shell/saver_args.h"
+#include "shell/win32/feed_hand_over.h"
 #include "base/window_messages.h"
 
 namespace qv {
@@ -221,7 +222,12 @@ int SaverEntry(HINSTANCE instance) {
   const char* line = GetCommandLineA();
   const std::string_view args = SkipProgramName(line ? line : "");
   // SkipProgramName returns a view into the zero-terminated command line.
-  return SaverMain(instance, args.data());
+  const int code = SaverMain(instance, args.data());
+  // The run never waits for the feed thread. While it (or a fetch it abandoned) still
+  // runs, it uses the channel, the run's record and the fetch state: ending the process
+  // here, without destroying those objects under it, is the only safe end.
+  if (FeedWorkOutstanding()) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  return code;
 }
 
 LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
