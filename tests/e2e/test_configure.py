@@ -42,7 +42,9 @@ class Item:
 def item(dialog, control):
     p = h.wine([h.QVWIN, "item", str(dialog), str(control)], timeout=30)
     if p.returncode != 0 or not p.stdout.strip():
-        raise h.HarnessError(f"no item {control} in {dialog}")
+        there = [w for w in h.windows() if w.hwnd == dialog]
+        raise h.HarnessError(f"no item {control} in {dialog} (exit {p.returncode}; the dialog "
+                             f"{'is ' + repr(there[0]) if there else 'is gone'}) {p.stderr.strip()[-300:]}")
     return Item(p.stdout.splitlines()[0])
 
 
@@ -492,4 +494,4 @@ class Configure(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    h.run_tests()

@@ -82,4 +82,4 @@ class Document(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    h.run_tests()

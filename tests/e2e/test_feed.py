@@ -269,4 +269,4 @@ class Feed(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    h.run_tests()

@@ -80,4 +80,4 @@ class FrameRate(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    h.run_tests()

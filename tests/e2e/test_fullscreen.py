@@ -123,4 +123,4 @@ class FullScreen(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    h.run_tests()

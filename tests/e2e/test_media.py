@@ -254,4 +254,4 @@ class Media(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    h.run_tests()

@@ -111,4 +111,4 @@ class TwoMonitors(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    h.run_tests()

@@ -150,4 +150,4 @@ class Startup(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    h.run_tests()
