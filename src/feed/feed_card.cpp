@@ -9,7 +9,26 @@
 
 namespace qv {
 
-FeedCardSize LayoutFeedCard(int w1, int w2, int w3, const std::function<int(int)>& measureDescription) {
+FeedCardRows LayoutFeedCardRows(int dpi, int headingLine, int titleLine) {
+  FeedCardRows rows;
+  if (dpi <= 96) return rows;
+  dpi = std::min(dpi, 4 * 96);
+  const auto scaled = [dpi](int pixels) { return static_cast<int>((static_cast<int64_t>(pixels) * dpi + 95) / 96); };
+  const auto row = [&](int pixels, int line) { return std::max(scaled(pixels), std::clamp(line, 0, 4 * pixels)); };
+  // The heading keeps to the box's top band (48 pixels) while its line fits there: it
+  // grows upward from the band's bottom first, and down only once it reaches the top.
+  const int heading = std::clamp(headingLine, 30, 4 * 30);
+  rows.headingTop = std::max(2, 45 - heading);
+  rows.headingBottom = rows.headingTop + heading;
+  rows.bodyTop = rows.headingBottom + 6;
+  rows.titleTop = rows.bodyTop + scaled(4);
+  rows.titleBottom = rows.titleTop + row(19, titleLine);
+  rows.descriptionTop = rows.titleBottom + scaled(1);
+  return rows;
+}
+
+FeedCardSize LayoutFeedCard(int w1, int w2, int w3, const std::function<int(int)>& measureDescription,
+                            int extraHeight) {
   constexpr int kTallest = kFeedCardMaxHeight - 126;  // a description above this widens the card
   FeedCardSize s;
   s.width = std::clamp(std::max(w1 + 75, w2 + w3 + 64), kFeedCardMinWidth, kFeedCardMaxWidth);
@@ -19,7 +38,8 @@ FeedCardSize LayoutFeedCard(int w1, int w2, int w3, const std::function<int(int)
     s.descriptionHeight = measureDescription(s.width - 45);
   }
   s.cardWidth = s.width + kFeedCardMargin;
-  s.cardHeight = std::clamp(s.descriptionHeight + 136, kFeedCardMinHeight, kFeedCardMaxHeight);
+  extraHeight = std::clamp(extraHeight, 0, kFeedCardMaxExtraHeight);
+  s.cardHeight = std::clamp(s.descriptionHeight + 136, kFeedCardMinHeight, kFeedCardMaxHeight) + extraHeight;
   return s;
 }
 
@@ -58,7 +78,7 @@ DibHandle ComposeFeedCard(DibHandle box, DibHandle textLayer) {
   if (boxView.width < kFeedBoxPictureWidth || boxView.height < kFeedBoxPictureHeight) return nullptr;
   const int Wc = textView.width, Hc = textView.height;
   if (Wc < kFeedCardMinWidth + kFeedCardMargin || Wc > kFeedCardMaxWidth + kFeedCardMargin ||
-      Hc < kFeedCardMinHeight || Hc > kFeedCardMaxHeight)
+      Hc < kFeedCardMinHeight || Hc > kFeedCardMaxHeight + kFeedCardMaxExtraHeight)
     return nullptr;
   UniqueDib card(DibCreate(Wc, Hc, 32));
   if (!card) return nullptr;

@@ -27,11 +27,33 @@ struct FeedCardSize {
   int cardHeight = 0;         // Hc
 };
 
+// Where the card's text rows lie, top to bottom, in card pixels. At 96 dpi (and below)
+// the fixed layout: heading 15..45, body fill from 51, item title and date 55..74,
+// description from 75. Above 96 dpi the fonts are larger, so the rows grow with them:
+// the heading as tall as its font's line, in the box's top band while it fits there;
+// the title row and the gaps around it scaled by dpi / 96, and at least as tall as the
+// taller font's line.
+struct FeedCardRows {
+  int headingTop = 15, headingBottom = 45;
+  int bodyTop = 51;
+  int titleTop = 55, titleBottom = 74;
+  int descriptionTop = 75;
+  // How much taller than the fixed layout the rows above the description are.
+  int ExtraHeight() const { return descriptionTop - 75; }
+};
+// headingLine: the feed title font's line height; titleLine: the taller of the item
+// title's and the date's. Both are ignored at 96 dpi and below; dpi is taken up to
+// 4 x 96 and each line up to 4 times its row, so the extra height stays bounded.
+FeedCardRows LayoutFeedCardRows(int dpi, int headingLine, int titleLine);
+inline constexpr int kFeedCardMaxExtraHeight = 149;  // at 4 x 96 dpi and the tallest lines
+
 // w1: the feed title's width, w2: the item title's, w3: the date's (0 without a date).
 // measureDescription(width) gives the word-wrapped description's height in that width.
 // A description too tall for the natural width widens the card to the maximum and is
-// measured once more.
-FeedCardSize LayoutFeedCard(int w1, int w2, int w3, const std::function<int(int)>& measureDescription);
+// measured once more. extraHeight (FeedCardRows::ExtraHeight) makes the card taller by
+// what its rows above the description grew.
+FeedCardSize LayoutFeedCard(int w1, int w2, int w3, const std::function<int(int)>& measureDescription,
+                            int extraHeight = 0);
 
 struct SliceRect {
   int x = 0, y = 0, width = 0, height = 0;

@@ -60,31 +60,3 @@ FeedKeyOutcome HandleFeedKey(uint32_t key, FeedNavigation& nav, int32_t itemCoun
 
 }  // namespace qv
 
-namespace qv {
-
-namespace {
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-}  // namespace
-
-std::string BrowserCommandLine(std::string_view address) {
-  constexpr size_t kMaxAddress = 2048;  // longer than any browser accepts anyway
-  if (address.empty() || address.size() > kMaxAddress) return {};
-  if (!StartsWithNoCase(address, "http://") && !StartsWithNoCase(address, "https://")) return {};
-  for (char c : address) {
-    const auto u = static_cast<unsigned char>(c);
-    if (u <= 0x20 || u == 0x7F || c == '"') return {};
-  }
-  std::string line;
-  line.append("explorer.exe \"").append(address).append("\"");
-  return line;
-}
-
-}  // namespace qv

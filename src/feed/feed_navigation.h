@@ -39,10 +39,4 @@ inline FeedKeyOutcome HandleFeedKey(uint32_t virtualKey, FeedNavigation& nav) {
   return HandleFeedKey(virtualKey, nav, nav.itemCount);
 }
 
-// The command line that opens a feed item's address in the browser:
-// explorer.exe "<address>". Feed addresses come from the network, so only plain web
-// addresses (http or https, no quotes, spaces or control characters) are accepted;
-// anything else gives an empty text and nothing is started.
-std::string BrowserCommandLine(std::string_view address);
-
 }  // namespace qv

@@ -71,11 +71,17 @@ void CAnimScene::CreateSprites() {
 bool CAnimScene::StepSprites() {
   const bool fast = m_env.motion.fastTiming;
   bool moved = false, itemChange = false;
+  const bool feedShown = m_feed.currentItem != -1;
+  const bool boxAtHead = feedShown && m_Sprites.GetCount() > 0 && IsFeedBoxName(m_Sprites.GetAt(0)->m_strName);
+  // An item whose box could not be built keeps its time without a box, so the rotation
+  // and the feed keys go on; the head is then a sprite of the document and moves as one.
+  if (feedShown && !boxAtHead)
+    itemChange = FeedBoxTick(nullptr, m_nSceneWidth, m_nSceneHeight, m_feed, m_nFeedItemTicks, fast).itemChange;
   for (size_t i = 0; i < m_Sprites.GetCount(); ++i) {
     auto* sprite = static_cast<CAnimSprite*>(m_Sprites.GetAt(i));
-    if (i == 0 && m_feed.currentItem != -1 && IsFeedBoxName(sprite->m_strName)) {
+    if (i == 0 && boxAtHead) {
       const FeedBoxTickResult r =
-          FeedBoxTick(*sprite, m_nSceneWidth, m_nSceneHeight, m_feed, m_nFeedItemTicks, fast);
+          FeedBoxTick(sprite, m_nSceneWidth, m_nSceneHeight, m_feed, m_nFeedItemTicks, fast);
       moved |= r.moved;
       itemChange |= r.itemChange;
     } else {

@@ -373,19 +373,28 @@ bool Collide(CAnimSprite& a, CAnimSprite& b, const MotionContext& ctx) {
 // --- Feed box ----------------------------------------------------------------------
 // Every threshold has a normal-timing value and a fast-timing value.
 
+namespace {
+void FadeFeedBox(CAnimSprite* box, int32_t opacity) {
+  if (!box) return;
+  box->m_nOpacity = std::max(opacity, 0);
+  ReportRedraw(*box);
+}
+}  // namespace
+
 void FeedBoxPreStep(const FeedNavigation& nav, int32_t& feedItemTicks, bool fastTiming) {
   const int32_t holdEnd = fastTiming ? 1500 : 500;
   if (nav.targetItem != -1 && feedItemTicks < holdEnd) feedItemTicks = holdEnd;
 }
 
-FeedBoxOutcome FeedBoxStep(CAnimSprite& box, int32_t /*W*/, int32_t H, int32_t& ticks,
+FeedBoxOutcome FeedBoxStep(CAnimSprite* box, int32_t /*W*/, int32_t H, int32_t& ticks,
                            FeedNavigation& nav, bool fastTiming) {
-  const Rect32 r = box.GetRect();
+  // Without a box (its card could not be made) the item's time runs all the same.
+  const Rect32 r = box ? box->GetRect() : Rect32{};
   const int64_t L = r.left;
   const int64_t T = r.top;
-  const int64_t h = box.GetHeight();
-  const int64_t ox = static_cast<int64_t>(box.m_nX) - L;
-  const int64_t oy = static_cast<int64_t>(box.m_nY) - T;
+  const int64_t h = box ? box->GetHeight() : 0;
+  const int64_t ox = box ? static_cast<int64_t>(box->m_nX) - L : 0;
+  const int64_t oy = box ? static_cast<int64_t>(box->m_nY) - T : 0;
   const int32_t holdEnd = fastTiming ? 1500 : 500;
   FeedBoxOutcome out;
 
@@ -395,8 +404,8 @@ FeedBoxOutcome FeedBoxStep(CAnimSprite& box, int32_t /*W*/, int32_t H, int32_t& 
     if (ticks <= slideEnd) {
       // Rise from below the bottom edge until the box's bottom is 20 pixels above it.
       const int64_t c = (h + 20) * ticks / slideEnd;
-      box.SetPosition(Saturate(L + ox), Saturate(H - c + oy));
-      out.moved = true;
+      if (box) box->SetPosition(Saturate(L + ox), Saturate(H - c + oy));
+      out.moved = box != nullptr;
     } else if (ticks < holdEnd) {
       nav.changing = false;
       if (nav.paused && ticks == holdEnd - 1) ticks -= 1;  // stays while paused
@@ -404,9 +413,8 @@ FeedBoxOutcome FeedBoxStep(CAnimSprite& box, int32_t /*W*/, int32_t H, int32_t& 
       nav.changing = true;
       const int32_t opacity =
           fastTiming ? 99 - (ticks - 1500) : (31 - (ticks - 500)) * 3;
-      box.m_nOpacity = std::max(opacity, 0);
-      ReportRedraw(box);
-      out.moved = true;
+      FadeFeedBox(box, opacity);
+      out.moved = box != nullptr;
     } else {
       out.finished = true;
     }
@@ -425,9 +433,8 @@ FeedBoxOutcome FeedBoxStep(CAnimSprite& box, int32_t /*W*/, int32_t H, int32_t& 
     nav.changing = true;
     const int32_t opacity =
         fastTiming ? (20 - (ticks - 1500)) * 5 : (4 - (ticks - 500)) * 20;
-    box.m_nOpacity = std::max(opacity, 0);
-    ReportRedraw(box);
-    out.moved = true;
+    FadeFeedBox(box, opacity);
+    out.moved = box != nullptr;
   } else {
     out.finished = true;
   }
@@ -443,7 +450,7 @@ bool FeedBoxAfterStep(int32_t& feedItemTicks, bool finished, const FeedNavigatio
   return true;
 }
 
-FeedBoxTickResult FeedBoxTick(CAnimSprite& box, int32_t W, int32_t H, FeedNavigation& nav,
+FeedBoxTickResult FeedBoxTick(CAnimSprite* box, int32_t W, int32_t H, FeedNavigation& nav,
                               int32_t& feedItemTicks, bool fastTiming) {
   FeedBoxPreStep(nav, feedItemTicks, fastTiming);
   const FeedBoxOutcome step = FeedBoxStep(box, W, H, feedItemTicks, nav, fastTiming);

@@ -92,8 +92,9 @@ void FeedBoxPreStep(const FeedNavigation& nav, int32_t& feedItemTicks, bool fast
 
 // One tick of the feed box, the head sprite while a feed item is shown: slide in from
 // below, hold, fade out (quickly after a jump). ticks is FeedItemTicks; the hold and the
-// jump rules write it back.
-FeedBoxOutcome FeedBoxStep(CAnimSprite& box, int32_t W, int32_t H, int32_t& ticks,
+// jump rules write it back. box none: an item whose box could not be built keeps the
+// same time, so the rotation and the keys go on.
+FeedBoxOutcome FeedBoxStep(CAnimSprite* box, int32_t W, int32_t H, int32_t& ticks,
                            FeedNavigation& nav, bool fastTiming);
 
 // After the box's step: counts the tick; true (and ticks back to 0) when the finished
@@ -107,7 +108,7 @@ struct FeedBoxTickResult {
 };
 
 // The three in order: what the scene runs for its head sprite each tick.
-FeedBoxTickResult FeedBoxTick(CAnimSprite& box, int32_t W, int32_t H, FeedNavigation& nav,
+FeedBoxTickResult FeedBoxTick(CAnimSprite* box, int32_t W, int32_t H, FeedNavigation& nav,
                               int32_t& feedItemTicks, bool fastTiming);
 
 }  // namespace qv

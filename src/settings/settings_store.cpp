@@ -33,6 +33,10 @@ bool MemorySettingsStore::ReadDword(const std::string& key, const std::string& n
   return true;
 }
 
+bool MemorySettingsStore::HasValue(const std::string& key, const std::string& name) {
+  return Find(key, name) || m_dwords.count(Id(key, name)) > 0;
+}
+
 void MemorySettingsStore::PutDword(const std::string& key, const std::string& name, uint32_t value) {
   m_dwords[Id(key, name)] = value;
 }

@@ -21,6 +21,8 @@ class SettingsStore {
   virtual bool WriteText(const std::string& key, const std::string& name, const std::string& text) = 0;
   // A 4-byte value; false when missing or of another size.
   virtual bool ReadDword(const std::string& key, const std::string& name, uint32_t& out) = 0;
+  // Whether the value exists, whatever its size or kind.
+  virtual bool HasValue(const std::string& key, const std::string& name) = 0;
 };
 
 class MemorySettingsStore final : public SettingsStore {
@@ -28,6 +30,7 @@ class MemorySettingsStore final : public SettingsStore {
   bool ReadText(const std::string& key, const std::string& name, size_t maxBytes, std::string& out) override;
   bool WriteText(const std::string& key, const std::string& name, const std::string& text) override;
   bool ReadDword(const std::string& key, const std::string& name, uint32_t& out) override;
+  bool HasValue(const std::string& key, const std::string& name) override;
 
   void PutDword(const std::string& key, const std::string& name, uint32_t value);
   // The stored bytes of a text value, or nullptr.

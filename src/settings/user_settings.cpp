@@ -3,16 +3,13 @@
 #include <cctype>
 #include <climits>
 
+#include "settings/ansi_cut.h"
+
 namespace qv {
 
 namespace {
 
 constexpr size_t kMaxLanguageOverrideBytes = 79;  // an 80-byte buffer with its zero
-
-std::string Cut(std::string text, size_t max) {
-  if (text.size() > max) text.resize(max);
-  return text;
-}
 
 std::string_view Trim(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
@@ -73,17 +70,22 @@ void ReadSettings(SettingsAccess& a, const std::string& scrName, UserSettings& s
   if (address == kSettingNotSet) {
     ReadSystemProxy(a.store(), s);
   } else {
-    s.ProxyAddress = Cut(address, kMaxProxyAddress);
+    s.ProxyAddress = CutAnsiText(address, kMaxProxyAddress);
     s.UseProxy = a.GetSettingInt(kPrefsSection, "bUseProxy", 0);
     s.UseProxyAuthentication = a.GetSettingInt(kPrefsSection, "bUseProxyAuthentication", 0);
     s.ProxyPort = a.GetSettingInt(kPrefsSection, "ProxyPort", 0);
-    s.ProxyLogin = Cut(a.GetSettingString(kPrefsSection, "ProxyAuthenticationLogin", ""), kMaxProxyCredential);
+    s.ProxyLogin = CutAnsiText(a.GetSettingString(kPrefsSection, "ProxyAuthenticationLogin", ""), kMaxProxyCredential);
     s.ProxyPassword =
-        Cut(a.GetSettingString(kPrefsSection, "ProxyAuthenticationPassword", ""), kMaxProxyCredential);
+        CutAnsiText(a.GetSettingString(kPrefsSection, "ProxyAuthenticationPassword", ""), kMaxProxyCredential);
   }
   s.FeedListSetting = a.GetSettingString(scrName, "RssAddresses", kSettingNotSet);
   if (s.FeedListSetting != kSettingNotSet) s.UserFeedList = s.FeedListSetting;
   else s.UserFeedList.reset();
+  // Present but not readable: too long for the reader's buffer.
+  std::string stored;
+  const std::string listKey = a.SettingsBaseKey() + scrName;
+  s.FeedListUnreadable = !a.store().ReadText(listKey, "RssAddresses", kMaxSettingBytes, stored) &&
+                         a.store().HasValue(listKey, "RssAddresses");
   s.UseRss = a.GetSettingInt(scrName, "UseRss", 1);
   s.MuteSound = a.GetSettingInt(scrName, "bMuteSound", 0);
 }
@@ -95,7 +97,9 @@ void WriteSettings(SettingsAccess& a, const std::string& scrName, const UserSett
   a.PutSettingString(kPrefsSection, "ProxyAddress", s.ProxyAddress);
   a.PutSettingString(kPrefsSection, "ProxyAuthenticationLogin", s.ProxyLogin);
   a.PutSettingString(kPrefsSection, "ProxyAuthenticationPassword", s.ProxyPassword);
-  a.PutSettingString(scrName, "RssAddresses", s.FeedListSetting);
+  // A list that could not be read is not replaced by the not-set marker.
+  if (!(s.FeedListUnreadable && s.FeedListSetting == kSettingNotSet))
+    a.PutSettingString(scrName, "RssAddresses", s.FeedListSetting);
   a.PutSettingInt(scrName, "UseRss", s.UseRss);
   a.PutSettingInt(scrName, "bMuteSound", s.MuteSound);
 }
@@ -104,7 +108,7 @@ void ReadSystemProxy(SettingsStore& store, UserSettings& s) {
   std::string text;
   ProxyServer proxy;
   if (store.ReadText(kInternetSettingsKey, "ProxyServer", kMaxSettingBytes, text)) proxy = ParseProxyServer(text);
-  s.ProxyAddress = Cut(proxy.address, kMaxProxyAddress);
+  s.ProxyAddress = CutAnsiText(proxy.address, kMaxProxyAddress);
   s.ProxyPort = proxy.port;
   // Without a readable "ProxyEnable" the system uses no proxy, and neither do we.
   uint32_t enable = 0;

@@ -14,6 +14,8 @@ inline constexpr char kPrefsSection[] = "prefs";
 inline constexpr char kInternetSettingsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 inline constexpr size_t kMaxProxyAddress = 128;
 inline constexpr size_t kMaxProxyCredential = 64;
+// The longest feed list ("a;b;c") that reads back: the reader's buffer.
+inline constexpr size_t kMaxFeedListBytes = kMaxSettingBytes;
 
 struct UserSettings {
   int UseProxy = 0;
@@ -24,6 +26,9 @@ struct UserSettings {
   std::string ProxyPassword;
   std::optional<std::string> UserFeedList;  // replaces the package's FeedAddresses
   std::string FeedListSetting = kSettingNotSet;
+  // A stored "RssAddresses" that could not be read (longer than the reader takes): it
+  // reads as not set, and is kept when the settings are written back unchanged.
+  bool FeedListUnreadable = false;
   int UseRss = 1;
   int MuteSound = 0;
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "settings/ansi_cut.h"
+
 namespace qv {
 
 FeedOptionsEnabling FeedOptionsEnablingRule(bool proxyChecked, bool authenticationChecked, bool listEditable) {
@@ -58,22 +60,35 @@ FeedOptionsValues FeedOptionsFromSettings(const UserSettings& s, const std::opti
 
 namespace {
 
-std::string Cut(const std::string& text, size_t limit) { return text.size() > limit ? text.substr(0, limit) : text; }
+// The list OK stores: the user's list, or the package's once the user changed it; none
+// when the package's list is left as it was.
+std::optional<std::string> FeedListToStore(const FeedOptionsValues& v, const std::optional<std::string>& packageList) {
+  std::string list = EditTextToFeedList(v.AddressList);
+  if (v.ShowsUserList || list != packageList.value_or(std::string())) return list;
+  return std::nullopt;
+}
 
 }  // namespace
+
+FeedOptionsProblem CheckFeedOptions(const FeedOptionsValues& v, const std::optional<std::string>& packageList) {
+  const std::optional<std::string> list = FeedListToStore(v, packageList);
+  if (list && list->size() > kMaxFeedListBytes) return FeedOptionsProblem::ListTooLong;
+  // A stored port of 0 is normal while the proxy is off; only a used proxy needs a port.
+  if (v.UseProxy && (v.ProxyPort < 1 || v.ProxyPort > 65535)) return FeedOptionsProblem::PortOutOfRange;
+  return FeedOptionsProblem::None;
+}
 
 void TakeFeedOptions(const FeedOptionsValues& v, const std::optional<std::string>& packageList, UserSettings& s) {
   s.UseProxy = v.UseProxy;
   s.UseProxyAuthentication = v.UseProxyAuthentication;
-  s.ProxyAddress = Cut(v.ProxyAddress, kMaxProxyAddress);
+  s.ProxyAddress = CutAnsiText(v.ProxyAddress, kMaxProxyAddress);
   s.ProxyPort = v.ProxyPort;
-  s.ProxyLogin = Cut(v.ProxyLogin, kMaxProxyCredential);
-  s.ProxyPassword = Cut(v.ProxyPassword, kMaxProxyCredential);
+  s.ProxyLogin = CutAnsiText(v.ProxyLogin, kMaxProxyCredential);
+  s.ProxyPassword = CutAnsiText(v.ProxyPassword, kMaxProxyCredential);
   s.UseRss = v.UseRss;
-  const std::string list = EditTextToFeedList(v.AddressList);
-  if (v.ShowsUserList || list != packageList.value_or(std::string())) {
-    s.FeedListSetting = list;
-    s.UserFeedList = list;
+  if (std::optional<std::string> list = FeedListToStore(v, packageList)) {
+    s.FeedListSetting = *list;
+    s.UserFeedList = std::move(list);
   }
 }
 

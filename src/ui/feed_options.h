@@ -46,6 +46,14 @@ FeedOptionsValues FeedOptionsFromSettings(const UserSettings& s, const std::opti
 // list becomes the user's setting only when the user changed it.
 void TakeFeedOptions(const FeedOptionsValues& v, const std::optional<std::string>& packageList, UserSettings& s);
 
+// Why OK cannot take the values; the dialog says so and stays open.
+enum class FeedOptionsProblem {
+  None,
+  ListTooLong,     // the list to store would not read back (more than kMaxFeedListBytes)
+  PortOutOfRange,  // the proxy is on and its port is not 1..65535
+};
+FeedOptionsProblem CheckFeedOptions(const FeedOptionsValues& v, const std::optional<std::string>& packageList);
+
 // An integer edit read as the dialog framework's integer exchange reads it: blanks around
 // an optionally signed decimal number and nothing else; none when that fails (the user
 // is asked again). Out-of-range numbers saturate at the 32-bit limits.

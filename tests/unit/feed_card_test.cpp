@@ -66,6 +66,33 @@ TEST(FeedCard, SizeRules) {
   EXPECT_EQ(s.cardHeight, 470);  // cut at the fixed maximum
 }
 
+// The fonts are made for the screen's dpi (points x dpi / 72 pixels high); their lines,
+// modelled generously at 1.4 times that height, must fit their rows at every dpi, and at
+// 96 dpi the rows are the fixed layout whatever the fonts measure.
+TEST(FeedCard, EveryLineFitsItsRowAtEveryDpi) {
+  const auto line = [](int points, int dpi) { return (points * dpi / 72 * 14 + 9) / 10; };
+  for (const int dpi : {96, 144, 192}) {
+    SCOPED_TRACE(dpi);
+    const int heading = line(13, dpi), title = line(9, dpi);
+    const FeedCardRows r = LayoutFeedCardRows(dpi, heading, title);
+    EXPECT_GE(r.headingBottom - r.headingTop, heading);
+    if (heading <= 43) EXPECT_LE(r.headingBottom, 45);  // in the top band, halo included
+    EXPECT_GE(r.titleBottom - r.titleTop, title);
+    EXPECT_TRUE(r.headingTop > 0 && r.headingBottom < r.bodyTop && r.bodyTop < r.titleTop &&
+                r.titleBottom < r.descriptionTop);
+    // The description keeps the room it was measured for above the bottom band.
+    const FeedCardSize size = LayoutFeedCard(100, 100, 0, [](int) { return 60; }, r.ExtraHeight());
+    EXPECT_GE(size.cardHeight - 52 - r.descriptionTop, 60);
+  }
+  const FeedCardRows fixed = LayoutFeedCardRows(96, 500, 500);
+  EXPECT_EQ(std::vector<int>({fixed.headingTop, fixed.headingBottom, fixed.bodyTop, fixed.titleTop,
+                              fixed.titleBottom, fixed.descriptionTop}),
+            std::vector<int>({15, 45, 51, 55, 74, 75}));
+  EXPECT_EQ(LayoutFeedCard(100, 100, 0, [](int) { return 16; }, fixed.ExtraHeight()).cardHeight, 200);
+  // Absurd figures stay within the bound the card composition accepts.
+  EXPECT_LE(LayoutFeedCardRows(100000, 100000, 100000).ExtraHeight(), kFeedCardMaxExtraHeight);
+}
+
 TEST(FeedCard, SlicesCoverTheCard) {
   const auto slices = FeedBoxSlices(390, 200);
   EXPECT_EQ(slices[1].destination, (SliceRect{298, 0, 68, 48}));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/window_messages.h"
+#include "feed/web_address.h"
 #include "imaging/dib.h"
 #include "scene/anim_scene.h"
 
@@ -47,20 +48,41 @@ TEST(FeedKeys, SpaceAndF2WorkWhileChanging) {
   EXPECT_EQ(HandleFeedKey(0x1B /* escape */, nav, 3), FeedKeyOutcome::NotHandled);
 }
 
-TEST(FeedKeys, BrowserCommandLineTakesOnlyPlainWebAddresses) {
-  EXPECT_EQ(BrowserCommandLine("http://example.org/a?b=1&c=2"),
-            "explorer.exe \"http://example.org/a?b=1&c=2\"");
-  EXPECT_EQ(BrowserCommandLine("HTTPS://example.org/"), "explorer.exe \"HTTPS://example.org/\"");
-  // A quote would end the argument and let the rest of the address add its own.
-  EXPECT_EQ(BrowserCommandLine("http://x/\" /select,C:\\Windows"), "");
-  EXPECT_EQ(BrowserCommandLine("http://x/a b"), "");
-  EXPECT_EQ(BrowserCommandLine("http://x/\r\nb"), "");
-  // Anything but the web: local programs and files are never started from a feed.
-  EXPECT_EQ(BrowserCommandLine("C:\\Windows\\System32\\calc.exe"), "");
-  EXPECT_EQ(BrowserCommandLine("file:///C:/x.exe"), "");
-  EXPECT_EQ(BrowserCommandLine("javascript:alert(1)"), "");
-  EXPECT_EQ(BrowserCommandLine(""), "");
-  EXPECT_EQ(BrowserCommandLine("http://" + std::string(3000, 'a')), "");
+// F2 and the configuration dialog's link hand addresses from the network or a package
+// to the shell: only what opens a web page (or, for the link, a mail form) may pass.
+TEST(WebAddress, OnlyWebAndMailAddressesAreOpened) {
+  const std::string longHttp = "http://" + std::string(3000, 'a');
+  struct Case {
+    std::string address;
+    bool plainWeb;     // F2 opens it as it is
+    std::string link;  // what the dialog's link opens ("" = shown, not opened)
+  };
+  const Case cases[] = {
+      {"http://example.org/a?b=1&c=2", true, "http://example.org/a?b=1&c=2"},
+      {"HTTPS://example.org/", true, "HTTPS://example.org/"},
+      {"www.example.org/x", false, "http://www.example.org/x"},
+      {"mailto:someone@example.org", false, "mailto:someone@example.org"},
+      // A quote would end the argument and let the rest add its own; blanks and line
+      // breaks likewise, in a web or a mail address.
+      {"http://x/\" /select,C:\\Windows", false, ""},
+      {"http://x/a b", false, ""},
+      {"http://x/\r\nb", false, ""},
+      {"www.x.org/\"a", false, ""},
+      {"mailto:a@b\" c", false, ""},
+      // Anything else: local, shared or scripted targets are never started.
+      {"C:\\Windows\\System32\\calc.exe", false, ""},
+      {"\\\\host\\share\\setup.exe", false, ""},
+      {"file:///C:/x.exe", false, ""},
+      {"javascript:alert(1)", false, ""},
+      {"http://", false, ""},
+      {"mailto:", false, ""},
+      {"", false, ""},
+      {longHttp, false, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(IsPlainWebAddress(c.address), c.plainWeb) << c.address;
+    EXPECT_EQ(LinkAddressToOpen(c.address), c.link) << c.address;
+  }
 }
 
 // The keys and the scene share one navigation state: an arrow key makes the feed box at
@@ -116,8 +138,9 @@ TEST(FeedKeys, KeyPressMovesTheItemTheSceneShows) {
 }
 
 // Should a box fail to build, the head of the list is a sprite of the document: it keeps
-// its own place instead of sliding and fading as the feed box.
-TEST(FeedKeys, OnlyTheFeedBoxMovesAsTheFeedBox) {
+// its own place instead of sliding and fading as the feed box, while the item's time
+// runs without a box, so the rotation and the keys go on.
+TEST(FeedKeys, AnItemWithoutABoxKeepsTheRotationGoing) {
   CScreenSaverDoc doc;
   OneSpriteDocument(doc, "Ball", 10, 20);
 
@@ -127,8 +150,14 @@ TEST(FeedKeys, OnlyTheFeedBoxMovesAsTheFeedBox) {
   scene.Start(&doc, 64, 48);
   ShowFeedItems(scene.Feed(), 3);
   const Rect32 before = scene.Sprites().GetAt(0)->GetRect();
-  for (int i = 0; i < 700; ++i) scene.StepSprites();
+  for (int i = 0; i < 700; ++i) scene.StepSprites();  // one item's full time is 533 ticks
   EXPECT_EQ(scene.Sprites().GetAt(0)->GetRect(), before);
   EXPECT_EQ(static_cast<CAnimSprite*>(scene.Sprites().GetAt(0))->m_nOpacity, 100);
-  EXPECT_EQ(itemChanges, 0);
+  EXPECT_EQ(itemChanges, 1);
+  EXPECT_EQ(scene.Feed().currentItem, 1);
+
+  EXPECT_EQ(HandleFeedKey(vk::kEnd, scene.Feed()), FeedKeyOutcome::Consumed);
+  for (int i = 0; i < 10; ++i) scene.StepSprites();  // the quick fade's time
+  EXPECT_EQ(itemChanges, 2);
+  EXPECT_EQ(scene.Feed().currentItem, 2);
 }

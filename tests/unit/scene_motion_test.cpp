@@ -515,7 +515,7 @@ TEST(SceneFeedBox, SlideHoldFadeInBothTimings) {
     int changeAt = -1;
     for (int call = 0; call < 2000 && changeAt < 0; ++call) {
       const int before = ticks;
-      const FeedBoxTickResult r = FeedBoxTick(*box, 1920, kSceneH, nav, ticks, fast);
+      const FeedBoxTickResult r = FeedBoxTick(box.get(), 1920, kSceneH, nav, ticks, fast);
       if (before <= slide) tops.push_back(box->GetTop());
       if (before > slide && before < fade) {
         EXPECT_EQ(r.moved, before >= hold) << before;
@@ -544,7 +544,7 @@ TEST(SceneFeedBox, SlideHoldFadeInBothTimings) {
   nav.paused = true;
   for (bool fast : {false, true}) {
     int32_t ticks = fast ? 1497 : 497;
-    for (int i = 0; i < 100; ++i) FeedBoxTick(*box, 1920, kSceneH, nav, ticks, fast);
+    for (int i = 0; i < 100; ++i) FeedBoxTick(box.get(), 1920, kSceneH, nav, ticks, fast);
     EXPECT_EQ(ticks, fast ? 1499 : 499);
   }
   EXPECT_EQ(box->m_nOpacity, 100);
@@ -567,7 +567,7 @@ TEST(SceneFeedBox, JumpFadesQuicklyAndNextBoxStartsMidSlide) {
     std::vector<int> opacities;
     int calls = 0;
     for (bool change = false; !change && calls < 100; ++calls) {
-      const FeedBoxTickResult r = FeedBoxTick(*box, 1920, kSceneH, nav, ticks, fast);
+      const FeedBoxTickResult r = FeedBoxTick(box, 1920, kSceneH, nav, ticks, fast);
       if (r.moved) opacities.push_back(box->m_nOpacity);
       change = r.itemChange;
     }
@@ -584,13 +584,13 @@ TEST(SceneFeedBox, JumpFadesQuicklyAndNextBoxStartsMidSlide) {
     nav.targetItem = -1;
     auto next = MakeBox();
     for (int i = 0; i <= 6; ++i) {
-      EXPECT_FALSE(FeedBoxTick(*next, 1920, kSceneH, nav, ticks, fast).moved);
+      EXPECT_FALSE(FeedBoxTick(next.get(), 1920, kSceneH, nav, ticks, fast).moved);
     }
     EXPECT_EQ(next->GetTop(), kSceneH + 10);
     EXPECT_FALSE(nav.jumpRequested);
     EXPECT_FALSE(nav.changing);
     EXPECT_EQ(ticks, fast ? 31 : 11);
-    EXPECT_TRUE(FeedBoxTick(*next, 1920, kSceneH, nav, ticks, fast).moved);
+    EXPECT_TRUE(FeedBoxTick(next.get(), 1920, kSceneH, nav, ticks, fast).moved);
     EXPECT_EQ(next->GetTop(), kSceneH - (fast ? 120 * 31 / 60 : 120 * 11 / 20));
   }
 

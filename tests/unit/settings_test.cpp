@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "settings/ansi_cut.h"
 #include "settings/language.h"
 #include "settings/user_settings.h"
 
@@ -92,6 +93,59 @@ TEST(Settings, WriteThenReadKeepsEverythingIncludingTheNotSetMarker) {
   EXPECT_FALSE(back.UserFeedList) << "the marker still reads as not set";
   EXPECT_EQ(back.MuteSound, 1);
   EXPECT_EQ(access.SettingsBaseKey(), "SOFTWARE\\Quorvex\\Compiled ScreenSaver\\");
+}
+
+// A list longer than the reader takes reads as not set (the package's list is used),
+// and writing the settings back must not replace it by the not-set marker.
+TEST(Settings, AListTooLongToReadIsNeverOverwritten) {
+  MemorySettingsStore store;
+  const std::string longList = "http://a/" + std::string(300, 'x');
+  store.WriteText(kSaver, "RssAddresses", longList);
+  SettingsAccess access(store);
+  UserSettings s;
+  ReadSettings(access, "My Saver", s);
+  EXPECT_FALSE(s.UserFeedList);
+  WriteSettings(access, "My Saver", s);
+  EXPECT_EQ(*store.Find(kSaver, "RssAddresses"), longList);
+  // A list the user then gives replaces it.
+  s.FeedListSetting = "http://mine/";
+  WriteSettings(access, "My Saver", s);
+  EXPECT_EQ(*store.Find(kSaver, "RssAddresses"), "http://mine/");
+}
+
+// Cuts to a byte limit keep double-byte characters whole (here a lead-byte rule of the
+// Japanese code page: 0x81-0x9F and 0xE0-0xFC).
+TEST(Settings, CutsNeverSplitADoubleByteCharacter) {
+  const LeadByteFn shiftJis = [](unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); };
+  const std::string kanji = "\x93\xfa";  // one character, two bytes
+  struct Case {
+    std::string text;
+    size_t limit;
+    std::string cut;
+  };
+  const Case cases[] = {
+      {"abc", 3, "abc"},
+      {"abcd", 3, "abc"},
+      {"ab" + kanji, 3, "ab"},              // the lead byte would be the last: left out
+      {"ab" + kanji, 4, "ab" + kanji},
+      {kanji + kanji + "x", 3, kanji},
+      {"a\x41" + kanji, 3, "aA"},           // bytes outside the lead range are single
+      {"ab\x93", 2, "ab"},                  // a lone lead byte at the end stands alone
+  };
+  for (const Case& c : cases) EXPECT_EQ(CutAnsiText(c.text, c.limit, shiftJis), c.cut) << c.text;
+  EXPECT_EQ(CutAnsiText("ab" + kanji, 3, nullptr), "ab\x93");  // a single-byte code page
+
+  // Stored settings are cut with the installed rule.
+  SetLeadByteRule(shiftJis);
+  MemorySettingsStore store;
+  std::string login(63, 'l');
+  store.WriteText(kPrefs, "ProxyAddress", "p");
+  store.WriteText(kPrefs, "ProxyAuthenticationLogin", login + kanji);
+  SettingsAccess access(store);
+  UserSettings s;
+  ReadSettings(access, "My Saver", s);
+  SetLeadByteRule(nullptr);
+  EXPECT_EQ(s.ProxyLogin, login);
 }
 
 TEST(Settings, LanguageOverride) {

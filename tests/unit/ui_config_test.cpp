@@ -240,6 +240,41 @@ TEST(FeedOptions, ValuesRoundTripAndTextsAreCut) {
   EXPECT_EQ(back.ProxyPassword.size(), 64u);
 }
 
+// OK is refused (the dialog stays) for a list the settings could not read back and for
+// a used proxy without a valid port.
+TEST(FeedOptions, OkRefusesAListTooLongAndAUsedProxyWithoutAPort) {
+  const std::string longPackage(300, 'p');
+  struct Case {
+    const char* what;
+    std::string list;
+    bool showsUserList;
+    int useProxy, port;
+    FeedOptionsProblem problem;
+  };
+  const Case cases[] = {
+      {"a list of 259 bytes", std::string(259, 'a'), true, 0, 0, FeedOptionsProblem::None},
+      {"a list of 260 bytes", std::string(260, 'a'), true, 0, 0, FeedOptionsProblem::ListTooLong},
+      {"line breaks count once", std::string(128, 'a') + "\r\n" + std::string(130, 'b'), true, 0, 0,
+       FeedOptionsProblem::None},
+      {"the package's long list left alone", longPackage, false, 0, 0, FeedOptionsProblem::None},
+      {"the package's long list changed", longPackage + "x", false, 0, 0, FeedOptionsProblem::ListTooLong},
+      {"proxy off, port 0", "", true, 0, 0, FeedOptionsProblem::None},
+      {"proxy on, port 0", "", true, 1, 0, FeedOptionsProblem::PortOutOfRange},
+      {"proxy on, port 65536", "", true, 1, 65536, FeedOptionsProblem::PortOutOfRange},
+      {"proxy on, port -80", "", true, 1, -80, FeedOptionsProblem::PortOutOfRange},
+      {"proxy on, port 1", "", true, 1, 1, FeedOptionsProblem::None},
+      {"proxy on, port 65535", "", true, 1, 65535, FeedOptionsProblem::None},
+  };
+  for (const Case& c : cases) {
+    FeedOptionsValues v;
+    v.AddressList = c.list;
+    v.ShowsUserList = c.showsUserList;
+    v.UseProxy = c.useProxy;
+    v.ProxyPort = c.port;
+    EXPECT_EQ(CheckFeedOptions(v, longPackage), c.problem) << c.what;
+  }
+}
+
 TEST(FeedOptions, PortTextAsTheIntegerExchangeReadsIt) {
   EXPECT_EQ(ParseDialogInt("8080"), 8080);
   EXPECT_EQ(ParseDialogInt("  8080\t "), 8080);

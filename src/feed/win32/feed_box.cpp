@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "document/win32/load_document.h"
@@ -42,6 +43,12 @@ int MeasureLine(HDC dc, HFONT font, const std::string& text) {
   return r.right - r.left;
 }
 
+int LineHeight(HDC dc, HFONT font) {
+  SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  TEXTMETRICA metrics{};
+  return GetTextMetricsA(dc, &metrics) ? static_cast<int>(metrics.tmHeight) : 0;
+}
+
 void DrawLine(HDC dc, HFONT font, COLORREF colour, const std::string& text, RECT r, UINT flags) {
   SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
   SetTextColor(dc, colour);
@@ -71,12 +78,19 @@ DibHandle RenderFeedCard(const CRssItem& item) {
   const int w1 = MeasureLine(dc, FeedTitleFont, item.m_strFeedTitle);
   const int w2 = MeasureLine(dc, FeedTextFont, item.m_strTitle);
   const int w3 = MeasureLine(dc, TextFont, item.m_strDate);
-  const FeedCardSize size = LayoutFeedCard(w1, w2, w3, [&](int width) {
-    SelectObject(dc, TextFont ? TextFont : GetStockObject(DEFAULT_GUI_FONT));
-    RECT r{0, 0, width, kFeedCardMaxHeight};
-    DrawTextA(dc, item.m_strDescription.c_str(), TextLength(item.m_strDescription), &r, kMeasureWrapped);
-    return static_cast<int>(r.bottom - r.top);
-  });
+  // The fonts follow the screen's dpi; above 96 the rows grow with them.
+  const FeedCardRows rows =
+      LayoutFeedCardRows(ScreenDpiY, LineHeight(dc, FeedTitleFont),
+                         std::max(LineHeight(dc, FeedTextFont), LineHeight(dc, TextFont)));
+  const FeedCardSize size = LayoutFeedCard(
+      w1, w2, w3,
+      [&](int width) {
+        SelectObject(dc, TextFont ? TextFont : GetStockObject(DEFAULT_GUI_FONT));
+        RECT r{0, 0, width, kFeedCardMaxHeight};
+        DrawTextA(dc, item.m_strDescription.c_str(), TextLength(item.m_strDescription), &r, kMeasureWrapped);
+        return static_cast<int>(r.bottom - r.top);
+      },
+      rows.ExtraHeight());
   const int Wc = size.cardWidth, Hc = size.cardHeight;
 
   DibHandle card = nullptr;
@@ -91,7 +105,7 @@ DibHandle RenderFeedCard(const CRssItem& item) {
   if (layer.bitmap && layer.bits) {
     const HGDIOBJ oldBitmap = SelectObject(dc, layer.bitmap);
     SetBkMode(dc, TRANSPARENT);
-    const RECT heading{48, 15, Wc - 60, 45};
+    const RECT heading{48, rows.headingTop, Wc - 60, rows.headingBottom};
     for (const POINT offset : {POINT{1, 1}, POINT{0, 2}, POINT{-1, 1}, POINT{0, 0}}) {
       RECT r = heading;
       OffsetRect(&r, offset.x, offset.y);
@@ -103,15 +117,18 @@ DibHandle RenderFeedCard(const CRssItem& item) {
 
     const Rgb body = DibGetPixelRgb(box, kFeedBodyColourX, kFeedBodyColourY);
     const HBRUSH brush = CreateSolidBrush(RGB(body.red, body.green, body.blue));
-    const RECT bodyRect{22, 51, 22 + (Wc - 45), 51 + (Hc - 105)};
+    // The fill ends 54 pixels above the card's bottom, as in the fixed layout.
+    const RECT bodyRect{22, rows.bodyTop, 22 + (Wc - 45), Hc - 54};
     FillRect(dc, &bodyRect, brush);
     DeleteObject(brush);
 
-    DrawLine(dc, FeedTextFont, kHeadingColour, item.m_strTitle, RECT{27, 55, Wc - w3 - 30, 74}, kDrawLine);
+    DrawLine(dc, FeedTextFont, kHeadingColour, item.m_strTitle,
+             RECT{27, rows.titleTop, Wc - w3 - 30, rows.titleBottom}, kDrawLine);
     if (!item.m_strDate.empty())
-      DrawLine(dc, TextFont, kDateColour, item.m_strDate, RECT{Wc - w3 - 30, 55, Wc - 23, 74}, kDrawLine);
-    DrawLine(dc, TextFont, kDescriptionColour, item.m_strDescription, RECT{27, 75, Wc - 28, Hc - 52},
-             kDrawWrapped);
+      DrawLine(dc, TextFont, kDateColour, item.m_strDate, RECT{Wc - w3 - 30, rows.titleTop, Wc - 23, rows.titleBottom},
+               kDrawLine);
+    DrawLine(dc, TextFont, kDescriptionColour, item.m_strDescription,
+             RECT{27, rows.descriptionTop, Wc - 28, Hc - 52}, kDrawWrapped);
     GdiFlush();
     SelectObject(dc, oldBitmap);
 

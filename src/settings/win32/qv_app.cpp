@@ -8,6 +8,7 @@
 #include "imaging/resample.h"
 #include "imaging/win32/imaging_win32.h"
 #include "package/win32/package_files.h"
+#include "settings/ansi_cut.h"
 #include "settings/language.h"
 #include "base/win32/monitors.h"
 #include "base/win32/startup_marks.h"
@@ -55,6 +56,8 @@ CQvApp::CQvApp() {
   GetCursorPos(&SavedCursorPos);
   WipeTempFiles();
   LanguageCode = LanguageFromLangId(GetUserDefaultLangID());
+  // Texts cut to a setting's limit end on a whole character of the ANSI code page.
+  SetLeadByteRule([](unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; });
 
   const HWND desktop = GetDesktopWindow();
   if (const HDC dc = GetDC(desktop)) {

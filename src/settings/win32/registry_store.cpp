@@ -41,4 +41,12 @@ bool RegistryStore::ReadDword(const std::string& key, const std::string& name, u
   return true;
 }
 
+bool RegistryStore::HasValue(const std::string& key, const std::string& name) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+  const LONG rc = RegQueryValueExA(handle, name.c_str(), nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(handle);
+  return rc == ERROR_SUCCESS;
+}
+
 }  // namespace qv

@@ -4,12 +4,15 @@
 #include "shell/win32/saver_run.h"
 
 #include <mmsystem.h>
+#include <objbase.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 
 #include "document/win32/load_document.h"
+#include "feed/web_address.h"
 #include "feed/win32/feed_thread.h"
 #include "imaging/cdib.h"
 #include "imaging/jpeg_reader.h"
@@ -71,21 +74,17 @@ void ShowMediaWindow(int show) {
   if (const HWND media = Scene.MediaWindow()) ShowWindow(media, show);
 }
 
-// Starts the browser with address. Returns whether a process started.
+// Hands a checked web address to the shell's "open" verb, which starts the browser the
+// user registered for it. No program is looked up by name: a command line such as
+// explorer.exe "..." would find a program of that name lying beside the saver first.
+// Returns whether the shell opened it.
 bool LaunchBrowser(const std::string& address) {
-  std::string commandLine = BrowserCommandLine(address);
-  if (commandLine.empty()) return false;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
-    return false;
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return true;
+  if (!IsPlainWebAddress(address)) return false;
+  // The shell may hand the address to an extension that needs COM on this thread.
+  static const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  (void)com;
+  const HINSTANCE result = ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  return reinterpret_cast<INT_PTR>(result) > 32;
 }
 
 // F2 with a feed shown: the current item's link (or guid) in the browser. The result

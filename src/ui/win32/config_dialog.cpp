@@ -196,6 +196,7 @@ void OnScrollTimer(HWND dialog) {
 void OnFeedOptions(HWND dialog) {
   CDialRssOptions options(dialog);
   options.m_values = FeedOptionsFromSettings(Settings, Header.FeedAddresses, Header.FeedListEditable);
+  options.m_packageList = Header.FeedAddresses;
   if (options.DoModal() == IDOK) TakeFeedOptions(options.m_values, Header.FeedAddresses, Settings);
 }
 

@@ -25,6 +25,14 @@ void EnableItem(HWND dialog, int id, bool enable) {
 
 bool Checked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
+// Tells the user what is wrong and puts the caret on the field, selected.
+void RefuseField(HWND dialog, int id, const char* message) {
+  MessageBoxA(dialog, message, nullptr, MB_OK | MB_ICONEXCLAMATION);
+  const HWND edit = GetDlgItem(dialog, id);
+  SetFocus(edit);
+  SendMessageA(edit, EM_SETSEL, 0, -1);
+}
+
 }  // namespace
 
 INT_PTR CDialRssOptions::DoModal() {
@@ -65,6 +73,10 @@ void CDialRssOptions::OnInitDialog(HWND dialog) {
   CheckDlgButton(dialog, IDC_USE_AUTHENTICATION, v.UseProxyAuthentication ? BST_CHECKED : BST_UNCHECKED);
   SetDlgItemTextA(dialog, IDC_LOGIN, v.ProxyLogin.c_str());
   SetDlgItemTextA(dialog, IDC_PASSWORD, v.ProxyPassword.c_str());
+  // What the settings keep: the user sees the cut while typing.
+  SendDlgItemMessageA(dialog, IDC_PROXY_ADDRESS, EM_LIMITTEXT, kMaxProxyAddress, 0);
+  SendDlgItemMessageA(dialog, IDC_LOGIN, EM_LIMITTEXT, kMaxProxyCredential, 0);
+  SendDlgItemMessageA(dialog, IDC_PASSWORD, EM_LIMITTEXT, kMaxProxyCredential, 0);
   ApplyEnabling(dialog);
 }
 
@@ -72,13 +84,10 @@ bool CDialRssOptions::SaveValues(HWND dialog) {
   const std::optional<int> port = ParseDialogInt(ItemText(dialog, IDC_PROXY_PORT));
   if (!port) {
     // What the framework's integer exchange does: tell the user and stay on the field.
-    MessageBoxA(dialog, "Please enter an integer.", nullptr, MB_OK | MB_ICONEXCLAMATION);
-    const HWND edit = GetDlgItem(dialog, IDC_PROXY_PORT);
-    SetFocus(edit);
-    SendMessageA(edit, EM_SETSEL, 0, -1);
+    RefuseField(dialog, IDC_PROXY_PORT, "Please enter an integer.");
     return false;
   }
-  FeedOptionsValues& v = m_values;
+  FeedOptionsValues v = m_values;
   v.UseRss = IsDlgButtonChecked(dialog, IDC_RSS_ENABLE) ? 1 : 0;
   v.AddressList = ItemText(dialog, IDC_RSS_LIST);
   v.UseProxy = IsDlgButtonChecked(dialog, IDC_USE_PROXY) ? 1 : 0;
@@ -87,6 +96,20 @@ bool CDialRssOptions::SaveValues(HWND dialog) {
   v.UseProxyAuthentication = IsDlgButtonChecked(dialog, IDC_USE_AUTHENTICATION) ? 1 : 0;
   v.ProxyLogin = ItemText(dialog, IDC_LOGIN);
   v.ProxyPassword = ItemText(dialog, IDC_PASSWORD);
+  switch (CheckFeedOptions(v, m_packageList)) {
+    case FeedOptionsProblem::ListTooLong:
+      RefuseField(dialog, IDC_RSS_LIST,
+                  ("The list of feed addresses is too long to be stored: shorten it to at most " +
+                   std::to_string(kMaxFeedListBytes) + " characters (each line break counts as one).")
+                      .c_str());
+      return false;
+    case FeedOptionsProblem::PortOutOfRange:
+      RefuseField(dialog, IDC_PROXY_PORT, "Please enter a proxy port between 1 and 65535.");
+      return false;
+    case FeedOptionsProblem::None:
+      break;
+  }
+  m_values = std::move(v);
   return true;
 }
 

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "feed/web_address.h"
+
 namespace qv {
 
 namespace {
@@ -109,11 +111,18 @@ void CStaticLink::OnClick() {
     address = buffer;
   }
   if (address.empty()) return;
+  // The address comes from the package: only a web or mail address goes to the shell,
+  // never a local or shared program. Anything else is shown and answered with a beep.
+  const std::string target = LinkAddressToOpen(address);
+  if (target.empty()) {
+    MessageBeep(MB_OK);
+    return;
+  }
   const HCURSOR old = SetCursor(LoadCursor(nullptr, IDC_WAIT));
   m_color = kVisitedColor;
   InvalidateRect(m_hWnd, nullptr, FALSE);
   UpdateWindow(m_hWnd);
-  const HINSTANCE result = ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  const HINSTANCE result = ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(result) <= 32) MessageBeep(MB_OK);
   SetCursor(old);
 }
