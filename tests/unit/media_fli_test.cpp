@@ -135,6 +135,45 @@ TEST(FliPlayback, NoFramesOrNoStreamKeepsTheFirstFrameAndEnds) {
   EXPECT_EQ(SurfacePicture(doc2), frames[0]);
 }
 
+TEST(FliPlayback, AFileShorterThanItsHeaderEndsOrLoopsWhereItsFramesRunOut) {
+  std::vector<FliPicture> frames;
+  std::vector<uint8_t> bytes = test::MakeEveryChunkFlic(20, 10, &frames);
+  bytes[6] = bytes[7] = 0xFF;  // 65,535 frames promised: 87 minutes at 80 ms a frame
+  for (const bool loop : {false, true}) {
+    SCOPED_TRACE(loop);
+    CFliDoc doc;
+    MemoryByteSource file(bytes), stream(bytes);
+    ASSERT_TRUE(doc.Load(file));
+    FliPlayback play;
+    play.Start(&doc, &stream, loop);
+    std::vector<FliPicture> shown;
+    for (int tick = 0; tick < 40; ++tick)
+      if (play.OnTick().advanced) shown.push_back(SurfacePicture(doc));
+    // Frames 1 to 5, then the ring frame read as a seventh frame; then the file ends.
+    EXPECT_EQ(play.Ended(), !loop);
+    ASSERT_GE(shown.size(), 6u);
+    EXPECT_EQ(shown[5], frames[0]);
+    if (loop) EXPECT_EQ(shown[6], frames[1]);  // from the top again
+    else EXPECT_EQ(shown.size(), 6u);
+  }
+}
+
+TEST(FliPlayback, WithoutATimerAPlayOnceAnimationEndsAndALoopFails) {
+  const std::vector<uint8_t> bytes = test::MakeEveryChunkFlic(16, 8, nullptr);
+  for (const bool loop : {false, true}) {
+    CFliDoc doc;
+    MemoryByteSource file(bytes), stream(bytes);
+    ASSERT_TRUE(doc.Load(file));
+    FliPlayback play;
+    play.Start(&doc, &stream, loop);
+    play.Fail();
+    EXPECT_TRUE(play.Failed());
+    EXPECT_EQ(play.Ended(), !loop) << loop;
+    EXPECT_FALSE(play.Playing());
+    EXPECT_FALSE(play.OnTick().advanced || play.OnTick().advanced);
+  }
+}
+
 TEST(FliLoad, RejectsBadHeadersBeforeAllocating) {
   std::vector<uint8_t> good = test::MakeEveryChunkFlic(8, 8, nullptr);
   auto withSize = [&](int w, int h) {

@@ -44,6 +44,10 @@ bool CFullScrWnd::Create(HWND parent, const std::string& path, bool placed) {
   if (!CreateEx(0, kClassName, "", style, rect, parent)) return false;
   if (!m_bPreview) SetCursor(nullptr);
   StartMedia();
+  if (Failed()) {
+    DestroyWindow();
+    return false;
+  }
   if (m_bShowAtOnce || m_bPreview) ShowWindow(m_hWnd, SW_SHOW);
   return true;
 }
