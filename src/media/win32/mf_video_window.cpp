@@ -205,6 +205,9 @@ LRESULT CVideoSurface::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
+    case WM_KEYDOWN:  // where the system hands the keyboard to the surface after all
+      PostMessageA(m_hOwner, WM_KEYDOWN, wParam, 0);
+      return 0;
     case WM_MOUSEMOVE:
     case WM_LBUTTONDOWN:
     case WM_LBUTTONUP:
