@@ -8,7 +8,9 @@
 //       The video's child window cannot be made: "create=C failed=F ended=E".
 //   qvmedia teardown <animation.flc>
 //       Plays the animation, holds one timer tick inside its callback and destroys the
-//       window meanwhile: "ticks=N in-flight-after-teardown=I ticks-after-teardown=T".
+//       window meanwhile: "ticks=N in-flight-after-teardown=I ticks-after-teardown=T
+//       kill-synchronous=K" (K: the timer was started to be killed synchronously, which
+//       on Windows is what makes destruction wait for a running tick).
 #include <windows.h>
 #include <mmsystem.h>
 
@@ -75,6 +77,7 @@ struct Watch {
   DWORD_PTR user = 0;
   std::atomic<int> inFlight{0}, ticks{0}, afterTeardown{0};
   std::atomic<bool> hold{false}, gone{false};
+  UINT flags = 0;
   HANDLE held = nullptr;
 } g_watch;
 
@@ -97,6 +100,7 @@ MMRESULT WINAPI WatchedTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK 
                                     UINT flags) {
   g_watch.real = callback;
   g_watch.user = user;
+  g_watch.flags = flags;
   return timeSetEvent(delay, resolution, WatchedTick, 0, flags);
 }
 
@@ -119,8 +123,9 @@ int Teardown(HWND parent, const char* path) {
   g_watch.gone = true;
   const int inFlight = g_watch.inFlight;
   Sleep(600);
-  std::printf("ticks=%d in-flight-after-teardown=%d ticks-after-teardown=%d\n", g_watch.ticks.load(), inFlight,
-              g_watch.afterTeardown.load());
+  std::printf("ticks=%d in-flight-after-teardown=%d ticks-after-teardown=%d kill-synchronous=%d\n",
+              g_watch.ticks.load(), inFlight, g_watch.afterTeardown.load(),
+              (g_watch.flags & TIME_KILL_SYNCHRONOUS) != 0);
   return 0;
 }
 
