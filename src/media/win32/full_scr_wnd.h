@@ -13,6 +13,9 @@
 
 namespace qv {
 
+// The mouse messages a media window passes on to the window it plays for.
+bool IsForwardedMouseMessage(UINT message);
+
 class CFullScrWnd : public CWnd {
  public:
   ~CFullScrWnd() override;

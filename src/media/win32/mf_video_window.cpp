@@ -202,23 +202,18 @@ void CVideoSurface::Cover(HWND child) {
 }
 
 LRESULT CVideoSurface::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsForwardedMouseMessage(message)) {
+    POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    MapWindowPoints(m_hWnd, m_hOwner, &p, 1);
+    PostMessageA(m_hOwner, message, wParam, MAKELPARAM(p.x, p.y));
+    return 0;
+  }
   switch (message) {
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;
     case WM_KEYDOWN:  // where the system hands the keyboard to the surface after all
       PostMessageA(m_hOwner, WM_KEYDOWN, wParam, 0);
       return 0;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP: {
-      POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
-      MapWindowPoints(m_hWnd, m_hOwner, &p, 1);
-      PostMessageA(m_hOwner, message, wParam, MAKELPARAM(p.x, p.y));
-      return 0;
-    }
     case WM_SETCURSOR:
       if (m_bPreview) break;
       SetCursor(nullptr);
