@@ -251,6 +251,7 @@ class Media(unittest.TestCase):
         surface = h.wait_for(lambda: [w for w in h.find_windows("QvVideoSurface") if w.rect == picture], 10,
                              what="the video surface over the child")[0]
         self.assertTrue(surface.style & h.WS_POPUP)
+        self.assertTrue(surface.exstyle & 0x08000000, "the surface can be activated")  # WS_EX_NOACTIVATE
 
         def halves():
             pic = h.screenshot()
