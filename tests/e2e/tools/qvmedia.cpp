@@ -52,11 +52,13 @@ void Prepare(Window& w, bool loop) {
   w.m_bShowAtOnce = true;
 }
 
+MMRESULT WINAPI NoTimer(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT) { return 0; }
+
 int TimerFails(HWND parent, const char* path) {
   for (const bool loop : {false, true}) {
     qv::CFliFullScrWnd w;
     Prepare(w, loop);
-    w.m_pfnTimeSetEvent = [](UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT) -> MMRESULT { return 0; };
+    w.m_pfnTimeSetEvent = NoTimer;
     std::printf("loop=%d create=%d\n", loop, w.Create(parent, path, true));
   }
   return 0;
