@@ -141,8 +141,10 @@ class Media(unittest.TestCase):
                          'm_MediaFile = "short.flc"\nm_nMediaFit = 0\nm_bMediaPlayOnce = true')
         saver = self.start(exe)
         h.wait_for(media_windows, 10, what="the animation window")
+        shown = time.time()
         # 8 frames at 80 ms, then the intro's 1.5 s pause: well within 15 s.
         h.wait_for(lambda: not media_windows(), 15, what="the truncated animation to end")
+        print(f"\ntruncated intro closed {time.time() - shown:.1f} s after its window was seen", file=sys.stderr)
         first = h.wait_for(lambda: red_box(h.screenshot()), 10, what="the sprites")
         time.sleep(0.5)
         second = red_box(h.screenshot(h.artifact("short-flic-after.png")))
