@@ -399,8 +399,15 @@ void FliPlayback::Start(CFliDoc* doc, ByteSource* stream, bool loop) {
   m_bLoop = loop;
   m_bPlaying = true;
   m_bEnded = false;
+  m_bFailed = false;
   m_nTickAccum = 0;
   m_nCurrentFrame = 0;
+}
+
+void FliPlayback::Fail() {
+  m_bFailed = true;
+  m_bPlaying = false;
+  if (!m_bLoop) m_bEnded = true;
 }
 
 FliPlayback::Step FliPlayback::OnTick() {
@@ -432,7 +439,19 @@ FliPlayback::Step FliPlayback::Advance() {
     m_nCurrentFrame = 0;
     m_nStreamPos = m_pDoc->m_nFirstFrameEnd;
   }
-  step.colorChanged |= m_pDoc->DecodeFrame(*m_pStream, m_nStreamPos).colorChanged;
+  FliFrameResult frame = m_pDoc->DecodeFrame(*m_pStream, m_nStreamPos);
+  if (!frame.found) {
+    // The file ends before the frames its header promises: a play-once animation ends
+    // here (its header may promise hours of frames), a looping one starts again.
+    if (!m_bLoop) {
+      Finish();
+      return step;
+    }
+    m_nCurrentFrame = 0;
+    m_nStreamPos = m_pDoc->m_nFirstFrameEnd;
+    frame = m_pDoc->DecodeFrame(*m_pStream, m_nStreamPos);
+  }
+  step.colorChanged |= frame.colorChanged;
   step.advanced = true;
   if (!m_bLoop && m_nCurrentFrame + 1 == frames) Finish();
   return step;

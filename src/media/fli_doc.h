@@ -62,7 +62,9 @@ class CFliDoc {
 
 // The animation player's clock and frame stepping, without a window. Each timer message
 // adds 20 to an accumulator; at the 40 of the frame period one frame is decoded, so a
-// frame is shown every second 40 ms tick whatever the file's speed says.
+// frame is shown every second 40 ms tick whatever the file's speed says. A file that
+// holds fewer frames than its header promises ends (or, looping, starts again) where
+// its frames run out.
 class FliPlayback {
  public:
   static constexpr int32_t kTickStep = 20;
@@ -82,8 +84,13 @@ class FliPlayback {
   // One frame step (the timer's every second tick).
   Step Advance();
 
+  // The animation cannot play at all (its frame timer could not be started): it stops,
+  // and a play-once animation ends at once, so an intro never holds the scene back.
+  void Fail();
+
   bool Playing() const { return m_bPlaying; }
   bool Ended() const { return m_bEnded; }
+  bool Failed() const { return m_bFailed; }
   int32_t CurrentFrame() const { return m_nCurrentFrame; }
   void SetPlaying(bool playing) { m_bPlaying = playing; }
 
@@ -96,6 +103,7 @@ class FliPlayback {
   bool m_bLoop = false;
   bool m_bPlaying = true;
   bool m_bEnded = false;
+  bool m_bFailed = false;
   int32_t m_nTickAccum = 0;
   int32_t m_nCurrentFrame = 0;
 };

@@ -1,7 +1,8 @@
 // Where a full-screen media window goes: the fit modes over the monitor (or the 640 x 480
 // preview scene), the rescale into the preview window, and the centred fit of a video
-// inside its window. All arithmetic is 32-bit integer, multiplication first, division
-// truncating, exactly as the window code applies it.
+// inside its window. Multiplication first, division truncating; the arithmetic is wide,
+// so that hostile document values cannot overflow it, and every coordinate is clamped
+// to the range window positions and sizes travel in (16-bit words in WM_MOVE, WM_SIZE).
 #pragma once
 #include <cstdint>
 
@@ -18,6 +19,9 @@ struct MediaPlacement {
   int32_t sizeX = 100, sizeY = 100;    // percent of the base
   int32_t areaWidth = 0, areaHeight = 0;
 };
+
+inline constexpr int32_t kMediaCoordMin = -32768;
+inline constexpr int32_t kMediaCoordMax = 32767;
 
 inline constexpr int32_t kPreviewAreaWidth = 640;
 inline constexpr int32_t kPreviewAreaHeight = 480;

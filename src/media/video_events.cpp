@@ -23,9 +23,18 @@ MediaWindowKind MediaWindowKindFor(std::string_view path) {
   }
 }
 
+void FailVideo(VideoWindowState& state) {
+  state.failed = true;
+  state.playing = false;
+  if (!state.loop) state.ended = true;
+}
+
 PlayerAction OnPlayerEvent(VideoWindowState& state, PlayerEvent event, bool succeeded, bool hasOwner,
                            bool hasPlayer) {
-  if (!succeeded) return PlayerAction::None;
+  if (!succeeded || event == PlayerEvent::Error) {
+    if (event != PlayerEvent::Other) FailVideo(state);
+    return PlayerAction::None;
+  }
   switch (event) {
     case PlayerEvent::MediaItemCreated:
       return hasOwner && hasPlayer ? PlayerAction::SetItemIfVideo : PlayerAction::None;
@@ -37,6 +46,7 @@ PlayerAction OnPlayerEvent(VideoWindowState& state, PlayerEvent event, bool succ
       state.playing = false;
       state.ended = true;
       return PlayerAction::None;
+    case PlayerEvent::Error:
     case PlayerEvent::Other:
       break;
   }

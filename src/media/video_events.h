@@ -23,7 +23,7 @@ struct VideoWindowState {
   bool hasVideo = false;
 };
 
-enum class PlayerEvent { MediaItemCreated, MediaItemSet, PlaybackEnded, Other };
+enum class PlayerEvent { MediaItemCreated, MediaItemSet, PlaybackEnded, Error, Other };
 
 enum class PlayerAction {
   None,
@@ -32,9 +32,16 @@ enum class PlayerAction {
   PlayAgain,       // a looping video restarts from the beginning
 };
 
-// One event of the player. Events carrying a failure code are ignored: on some engines
-// the failed item is not safe to ask anything. hasOwner/hasPlayer: the child window
-// has been given its owner and the player.
+// A video that cannot be played (no player, no video window, no frame size, a failed
+// open or a failed player event) has nothing more to show: it is marked failed, stops,
+// and a play-once video ends as a finished one would, so an intro never holds the
+// scene back.
+void FailVideo(VideoWindowState& state);
+
+// One event of the player. A failed item-created, item-set or ended event, and every
+// error event, fail the video without asking the item anything (on some engines a
+// failed item crashes when asked); other failed events are ignored. hasOwner/hasPlayer:
+// the child window has been given its owner and the player.
 PlayerAction OnPlayerEvent(VideoWindowState& state, PlayerEvent event, bool succeeded, bool hasOwner,
                            bool hasPlayer);
 

@@ -15,4 +15,15 @@ inline bool MediaHoldsScene(bool mediaNamed, bool playOnce, bool finished) {
   return mediaNamed && playOnce && !finished;
 }
 
+// What the scene does with a media window that reports its end or its failure.
+enum class MediaEndStep {
+  None,
+  FinishIntro,  // a play-once media is over: pause, close it, then sound and sprites
+  Close,        // a looping media that failed: close it at once, it has nothing to show
+};
+inline MediaEndStep DecideMediaEnd(bool playOnce, bool ended, bool failed) {
+  if (playOnce) return ended || failed ? MediaEndStep::FinishIntro : MediaEndStep::None;
+  return failed ? MediaEndStep::Close : MediaEndStep::None;
+}
+
 }  // namespace qv

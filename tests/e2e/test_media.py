@@ -64,12 +64,21 @@ def make_flic(path):
     write_flc(path, FLIC_W, FLIC_H, frames, [palette] + [None] * (FLIC_FRAMES - 1))
 
 
+def make_truncated_flic(path, frames=8):
+    """A FLIC whose header promises 65,535 frames (87 minutes) but holds only a few."""
+    write_flc(path, FLIC_W, FLIC_H, [bytes([i + 1] * (FLIC_W * FLIC_H)) for i in range(frames)],
+              [[(0, 0, 0)] + [flic_colour(i) for i in range(255)]] + [None] * (frames - 1))
+    with open(path, "r+b") as f:
+        f.seek(6)
+        f.write((65535).to_bytes(2, "little"))
+
+
 def close_to(a, b, tolerance=8):
     return all(abs(p - q) <= tolerance for p, q in zip(a, b))
 
 
-def media_windows(cls="QvFullScreenMedia"):
-    return h.find_windows(cls)
+def media_windows(cls="QvFullScreenMedia", visible_only=True):
+    return h.find_windows(cls, visible_only=visible_only)
 
 
 class Media(unittest.TestCase):
@@ -126,6 +135,42 @@ class Media(unittest.TestCase):
         h.key("a")
         self.assertEqual(saver.wait(10), 0)
 
+    def test_truncated_play_once_flic_ends_where_its_frames_run_out(self):
+        make_truncated_flic(os.path.join(self.folder, "short.flc"))
+        exe = self.saver("short", "NoSplash = true",
+                         'm_MediaFile = "short.flc"\nm_nMediaFit = 0\nm_bMediaPlayOnce = true')
+        saver = self.start(exe)
+        h.wait_for(media_windows, 10, what="the animation window")
+        shown = time.time()
+        # 8 frames at 80 ms, then the intro's 1.5 s pause: well within 15 s.
+        h.wait_for(lambda: not media_windows(), 15, what="the truncated animation to end")
+        print(f"\ntruncated intro closed {time.time() - shown:.1f} s after its window was seen", file=sys.stderr)
+        first = h.wait_for(lambda: red_box(h.screenshot()), 10, what="the sprites")
+        time.sleep(0.5)
+        second = red_box(h.screenshot(h.artifact("short-flic-after.png")))
+        self.assertNotEqual(first, second, "the sprites do not move")
+        h.key("a")
+        self.assertEqual(saver.wait(10), 0)
+
+    def test_media_windows_whose_platform_calls_fail_and_the_animation_teardown(self):
+        tool = os.path.join(h.BUILD, "qvmedia.exe")
+        flic = os.path.join(self.folder, "intro.flc")
+        # A window that cannot play is not made: the scene treats it as a failed medium.
+        p = h.wine([tool, "timer-fails", h.winpath(flic)], timeout=60)
+        self.assertEqual(p.stdout.split(), ["loop=0", "create=0", "loop=1", "create=0"], p.stderr[-300:])
+        p = h.wine([tool, "child-fails"], timeout=60)
+        self.assertEqual(p.stdout.split(), ["create=0", "failed=1", "ended=1"], p.stderr[-300:])
+        # A tick being handled while the window goes: destruction waits for it, and none
+        # comes after. (Wine's timer waits whatever the flags say; Windows only when the
+        # timer was started to be killed synchronously.)
+        p = h.wine([tool, "teardown", h.winpath(flic)], timeout=60)
+        fields = dict(f.split("=") for f in p.stdout.split())
+        self.assertEqual(p.returncode, 0, p.stdout + p.stderr[-300:])
+        self.assertGreater(int(fields["ticks"]), 3)
+        self.assertEqual(fields["in-flight-after-teardown"], "0")
+        self.assertEqual(fields["ticks-after-teardown"], "0")
+        self.assertEqual(fields["kill-synchronous"], "1")
+
     def test_splash_card_then_looping_flic_beside_the_sprites(self):
         exe = self.saver("card", "NoSplash = false\nSplashSeconds = 2",
                          'm_MediaFile = "intro.flc"\nm_nMediaFit = 1\nm_nMediaSizeBase = 0\n'
@@ -179,42 +224,60 @@ class Media(unittest.TestCase):
         self.assertFalse(h.find_windows("QvSplash", visible_only=False))
         self.assertIn("saver-exit=0", host.close())
 
-    def test_video_plays_in_the_video_window(self):
+    def video_tools(self):
         ffmpeg = shutil.which("ffmpeg")
         if not ffmpeg:
             self.skipTest("ffmpeg is not installed")
         if subprocess.run(["dpkg-query", "-W", "gstreamer1.0-plugins-good"], capture_output=True).returncode:
             self.skipTest("Wine's media engine needs the GStreamer plugins")
-        video = os.path.join(self.folder, "clip.mp4")
+        return ffmpeg
+
+    def test_video_shows_its_picture_between_black_bands(self):
+        ffmpeg = self.video_tools()
+        video = os.path.join(self.folder, "halves.mp4")
         if not os.path.exists(video):
-            subprocess.run([ffmpeg, "-v", "error", "-y", "-f", "lavfi", "-i", "testsrc=size=320x180:rate=25",
-                            "-t", "2", "-pix_fmt", "yuv420p", "-c:v", "libx264", video], check=True, timeout=120)
+            # 320 x 180: a red top half and a blue bottom half, 4 s.
+            subprocess.run([ffmpeg, "-v", "error", "-y", "-f", "lavfi", "-i",
+                            "color=c=red:s=320x180:r=25:d=4,drawbox=x=0:y=90:w=320:h=90:color=blue:t=fill",
+                            "-pix_fmt", "yuv420p", "-c:v", "libx264", video], check=True, timeout=120)
         exe = self.saver("video", "NoSplash = true",
-                         'm_MediaFile = "clip.mp4"\nm_nMediaFit = 0\nm_bMediaPlayOnce = true')
+                         'm_MediaFile = "halves.mp4"\nm_nMediaFit = 0\nm_bMediaPlayOnce = true')
         saver = self.start(exe)
         window = h.wait_for(media_windows, 15, what="the video window")[0]
         self.assertEqual(window.rect, (0, 0, 1024, 768))
-        child = h.wait_for(lambda: h.find_windows("QvVideoChild", parent=window.hwnd), 15,
-                           what="the video's child window")[0]
-        # 320 x 180 in 1024 x 768: 1024 x 576 with 96-pixel bands.
-        h.wait_for(lambda: h.find_windows("QvVideoChild", parent=window.hwnd)[0].rect == (0, 96, 1024, 672), 10,
-                   what=f"the video laid out (child {child.rect})")
-        time.sleep(0.6)
-        # Wine 8's renderer draws nothing into the child window here: the player opens
-        # the file, plays it and reports its end, but the screenshot stays dark. The
-        # picture is recorded, not asserted.
+        # 320 x 180 in 1024 x 768: 1024 x 576 with 96-pixel bands. The child keeps the
+        # layout; the player draws into the pop-up over it.
+        picture = (0, 96, 1024, 672)
+        h.wait_for(lambda: [c for c in h.find_windows("QvVideoChild", parent=window.hwnd) if c.rect == picture],
+                   10, what="the video laid out")
+        surface = h.wait_for(lambda: [w for w in h.find_windows("QvVideoSurface") if w.rect == picture], 10,
+                             what="the video surface over the child")[0]
+        self.assertTrue(surface.style & h.WS_POPUP)
+        self.assertTrue(surface.exstyle & 0x08000000, "the surface can be activated")  # WS_EX_NOACTIVATE
+
+        def halves():
+            pic = h.screenshot()
+            return pic if close_to(pic.pixel(512, 200), (255, 0, 0), 60) else None
+        pic = h.wait_for(halves, 10, what="the red top half on the screen")
         h.screenshot(h.artifact("video.png"))
-        # The play-once video ends; then the sprites. (Wine's process may crash on exit
-        # after playback; the events are what is checked here.)
-        try:
-            h.wait_for(lambda: not media_windows(), 20, what="the video window to close")
-        except h.HarnessError:
-            # Seen here in about two runs of three: Wine's player never reports the end
-            # of playback, so a play-once video stays up.
-            self.skipTest("Wine's player did not report the end of playback")
-        h.wait_for(lambda: red_box(h.screenshot()), 10, what="the sprites after the video")
+        self.assertTrue(close_to(pic.pixel(100, 600), (0, 0, 255), 60), pic.pixel(100, 600))
+        for y in (20, 740):
+            self.assertEqual(pic.pixel(512, y), (0, 0, 0), f"band at y={y}")
+        # Judged by what is shown: after playback Wine's process may crash on its way out
+        # and linger in the crash handler, so the windows going is what counts.
         h.key("a")
-        saver.wait(10)
+        h.wait_for(lambda: not saver.running() or not h.find_windows("WindowsScreenSaverClass"), 15,
+                   what="the saver to close after a key")
+        saver.kill()
+
+        # In a preview the window is placed as an animation's is: 640 x 360 of the
+        # 640 x 480 scene, scaled into the 152 x 112 preview.
+        host = h.PreviewHost(saver=exe)
+        self.addCleanup(host.kill)
+        media = h.wait_for(lambda: h.find_windows("QvFullScreenMedia", parent=host.area), 15,
+                           what="the video window in the preview")[0]
+        self.assertEqual(media.size, (152, 84))
+        host.close()
 
     def test_frame_pacing_with_a_looping_flic_beside_the_sprites(self):
         exe = self.saver("pacing", "NoSplash = true", 'm_MediaFile = "intro.flc"\nm_nMediaFit = 2')
@@ -242,16 +305,19 @@ class Media(unittest.TestCase):
         if not os.path.exists(sound):
             subprocess.run([ffmpeg, "-v", "error", "-y", "-f", "lavfi", "-i", "sine=frequency=440:duration=3",
                             "-c:a", "aac", sound], check=True, timeout=120)
-        exe = self.saver("sound", "NoSplash = true",
-                         'm_MediaFile = "sound.mp4"\nm_nMediaFit = 0\nm_bMediaPlayOnce = true')
-        saver = self.start(exe)
-        # No frame size: the window fails at once, counts as ended, and the sprites come.
-        h.wait_for(lambda: red_box(h.screenshot()), 10, what="the sprites after a failed video")
-        self.assertFalse(media_windows())
-        self.assertTrue(saver.running())
-        h.key("a")
-        saver.wait(10)
-
+        # No frame size: no window is left, and the sprites come at once; a looping
+        # video that fails covers nothing either.
+        for once in ("true", "false"):
+            exe = self.saver("sound-" + once, "NoSplash = true",
+                             f'm_MediaFile = "sound.mp4"\nm_nMediaFit = 0\nm_bMediaPlayOnce = {once}')
+            saver = self.start(exe)
+            h.wait_for(lambda: red_box(h.screenshot()), 10, what="the sprites after a failed video")
+            time.sleep(1.0)
+            self.assertFalse(media_windows(visible_only=False), once)
+            self.assertEqual(h.screenshot().pixel(900, 700), NAVY, once)
+            self.assertTrue(saver.running())
+            h.key("a")
+            saver.wait(10)
 
 if __name__ == "__main__":
     h.run_tests()

@@ -43,6 +43,17 @@ struct Decoded {
   explicit Decoded(std::vector<uint8_t> b) : bytes(std::move(b)), source(bytes) { doc.Load(source); }
 };
 
+// A loaded animation and its player, started.
+struct Played {
+  CFliDoc doc;
+  MemoryByteSource file, stream;
+  FliPlayback play;
+  Played(const std::vector<uint8_t>& bytes, bool loop) : file(bytes), stream(bytes) {
+    EXPECT_TRUE(doc.Load(file));
+    play.Start(&doc, &stream, loop);
+  }
+};
+
 TEST(FliDecoder, EveryChunkTypeIsPixelExactThroughTheRingFrame) {
   // Even and odd widths: the odd one uses the word delta's last-pixel word.
   for (const auto& [w, h] : {std::pair{64, 48}, std::pair{37, 21}, std::pair{300, 7}}) {
@@ -133,6 +144,37 @@ TEST(FliPlayback, NoFramesOrNoStreamKeepsTheFirstFrameAndEnds) {
   play.OnTick();
   EXPECT_TRUE(play.Ended());
   EXPECT_EQ(SurfacePicture(doc2), frames[0]);
+}
+
+TEST(FliPlayback, AFileShorterThanItsHeaderEndsOrLoopsWhereItsFramesRunOut) {
+  std::vector<FliPicture> frames;
+  std::vector<uint8_t> bytes = test::MakeEveryChunkFlic(20, 10, &frames);
+  bytes[6] = bytes[7] = 0xFF;  // 65,535 frames promised: 87 minutes at 80 ms a frame
+  for (const bool loop : {false, true}) {
+    SCOPED_TRACE(loop);
+    Played p(bytes, loop);
+    std::vector<FliPicture> shown;
+    for (int tick = 0; tick < 40; ++tick)
+      if (p.play.OnTick().advanced) shown.push_back(SurfacePicture(p.doc));
+    // Frames 1 to 5, then the ring frame read as a seventh frame; then the file ends.
+    EXPECT_EQ(p.play.Ended(), !loop);
+    ASSERT_GE(shown.size(), 6u);
+    EXPECT_EQ(shown[5], frames[0]);
+    if (loop) EXPECT_EQ(shown[6], frames[1]);  // from the top again
+    else EXPECT_EQ(shown.size(), 6u);
+  }
+}
+
+TEST(FliPlayback, WithoutATimerAPlayOnceAnimationEndsAndALoopFails) {
+  const std::vector<uint8_t> bytes = test::MakeEveryChunkFlic(16, 8, nullptr);
+  for (const bool loop : {false, true}) {
+    Played p(bytes, loop);
+    p.play.Fail();
+    EXPECT_TRUE(p.play.Failed());
+    EXPECT_EQ(p.play.Ended(), !loop) << loop;
+    EXPECT_FALSE(p.play.Playing());
+    EXPECT_FALSE(p.play.OnTick().advanced || p.play.OnTick().advanced);
+  }
 }
 
 TEST(FliLoad, RejectsBadHeadersBeforeAllocating) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "media/logo_card.h"
 #include "media/media_placement.h"
 #include "media/video_events.h"
@@ -55,6 +57,43 @@ TEST(MediaPlacement, PreviewRescale) {
   EXPECT_EQ(ScaleFromPreviewArea({-170, 0, 1195, 768}, 320, 240), (Rect32{-85, 0, 597, 384}));
 }
 
+TEST(MediaPlacement, HostileValuesStayInsideTheCoordinateRange) {
+  // Every field at its extremes, one at a time and in every fit mode and size base: no
+  // overflow, every coordinate in the window range, no rectangle turned inside out.
+  const int32_t extremes[] = {INT32_MIN, INT32_MIN + 1, -1, 0, 1, 65535, INT32_MAX};
+  auto check = [](const Rect32& r) {
+    for (const int32_t v : {r.left, r.top, r.right, r.bottom}) {
+      EXPECT_GE(v, kMediaCoordMin);
+      EXPECT_LE(v, kMediaCoordMax);
+    }
+    EXPECT_LE(r.left, r.right);
+    EXPECT_LE(r.top, r.bottom);
+  };
+  for (int field = 0; field < 10; ++field) {
+    for (const int32_t value : extremes) {
+      for (const int fit : {0, 1, 2}) {
+        for (const int base : {0, 1}) {
+          SCOPED_TRACE(testing::Message() << "field " << field << " = " << value << " fit " << fit << " base " << base);
+          MediaPlacement p = Area(fit, 1024, 768);
+          p.sizeBase = base;
+          int32_t w = 320, h = 200;
+          int32_t* fields[] = {&p.fitMode, &p.sizeBase, &p.centreX,    &p.centreY, &p.sizeX,
+                               &p.sizeY,   &p.areaWidth, &p.areaHeight, &w,         &h};
+          *fields[field] = value;
+          const Rect32 placed = PlaceMedia(p, w, h);
+          check(placed);
+          check(ScaleFromPreviewArea(placed, 152, 112));
+          check(FitCentred(p.areaWidth, p.areaHeight, w, h));
+        }
+      }
+    }
+  }
+  // A 1 x 65535 animation filled into the screen: centred, cut at the range.
+  EXPECT_EQ(PlaceMedia(Area(2, 1024, 768), 1, 65535), (Rect32{0, kMediaCoordMin, 1024, kMediaCoordMax}));
+  EXPECT_EQ(ScaleFromPreviewArea({kMediaCoordMin, 0, kMediaCoordMax, 480}, INT32_MAX, 112),
+            (Rect32{kMediaCoordMin, 0, kMediaCoordMax, 112}));
+}
+
 TEST(MediaWindowKind, ByFileType) {
   for (const char* name : {"intro.fli", "INTRO.FLC", "c:\\x\\a.Flc"})
     EXPECT_EQ(MediaWindowKindFor(name), MediaWindowKind::Animation) << name;
@@ -79,12 +118,33 @@ TEST(VideoEvents, PlayOnceSequenceEndsOnce) {
   EXPECT_EQ(SyncPlayState(s), PlayStateCall::None);
 }
 
-TEST(VideoEvents, FailuresAreIgnoredAndLoopsRestart) {
+TEST(VideoEvents, FailedEventsFailTheVideoAndAPlayOnceOneEnds) {
+  // A failed open reports "created" with an item that must not be asked anything; a codec
+  // that is missing fails "set" or "ended" after the size probe succeeded.
+  for (const PlayerEvent event :
+       {PlayerEvent::MediaItemCreated, PlayerEvent::MediaItemSet, PlayerEvent::PlaybackEnded, PlayerEvent::Error}) {
+    for (const bool loop : {false, true}) {
+      SCOPED_TRACE(testing::Message() << static_cast<int>(event) << " loop " << loop);
+      VideoWindowState s;
+      s.loop = loop;
+      EXPECT_EQ(OnPlayerEvent(s, event, false, true, true), PlayerAction::None);
+      EXPECT_TRUE(s.failed);
+      EXPECT_EQ(s.ended, !loop);  // an intro ends as a finished one would
+      EXPECT_FALSE(s.playing);
+      EXPECT_EQ(SyncPlayState(s), PlayStateCall::None);
+    }
+  }
+  // An error event fails whatever its code says; other failed events change nothing.
   VideoWindowState s;
-  // A failed open reports "created" with an item that must not be asked anything.
-  EXPECT_EQ(OnPlayerEvent(s, PlayerEvent::MediaItemCreated, false, true, true), PlayerAction::None);
-  EXPECT_EQ(OnPlayerEvent(s, PlayerEvent::PlaybackEnded, false, true, true), PlayerAction::None);
-  EXPECT_FALSE(s.ended);
+  EXPECT_EQ(OnPlayerEvent(s, PlayerEvent::Error, true, true, true), PlayerAction::None);
+  EXPECT_TRUE(s.failed && s.ended);
+  VideoWindowState other;
+  EXPECT_EQ(OnPlayerEvent(other, PlayerEvent::Other, false, true, true), PlayerAction::None);
+  EXPECT_FALSE(other.failed || other.ended);
+}
+
+TEST(VideoEvents, LoopsRestartAndAnOrphanEndsNothing) {
+  VideoWindowState s;
   s.loop = true;
   for (int i = 0; i < 3; ++i)
     EXPECT_EQ(OnPlayerEvent(s, PlayerEvent::PlaybackEnded, true, true, true), PlayerAction::PlayAgain);

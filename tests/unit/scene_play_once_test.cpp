@@ -23,3 +23,17 @@ TEST(PlayOnce, AMediaWithoutAWindowHasEndedAndHoldsNothingBack) {
   EXPECT_FALSE(MediaHoldsScene(true, false, false));
   EXPECT_FALSE(MediaHoldsScene(false, true, false));
 }
+
+TEST(PlayOnce, AnEndedOrFailedIntroFinishesAndAFailedLoopCloses) {
+  // playOnce, ended, failed -> step
+  const struct {
+    bool playOnce, ended, failed;
+    MediaEndStep step;
+  } cases[] = {
+      {true, false, false, MediaEndStep::None},        {true, true, false, MediaEndStep::FinishIntro},
+      {true, false, true, MediaEndStep::FinishIntro},  {false, false, false, MediaEndStep::None},
+      {false, true, false, MediaEndStep::None},        {false, false, true, MediaEndStep::Close},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(DecideMediaEnd(c.playOnce, c.ended, c.failed), c.step) << c.playOnce << c.ended << c.failed;
+}

@@ -62,8 +62,18 @@ void CFliFullScrWnd::ReleaseMedia() {
 }
 
 void CFliFullScrWnd::StartMedia() {
-  m_nTimer = timeSetEvent(FliPlayback::kTimerMs, FliPlayback::kTimerMs, TimerProc, reinterpret_cast<DWORD_PTR>(this),
-                          TIME_PERIODIC | TIME_CALLBACK_FUNCTION);
+  // Killed synchronously: once StopTimer returns no tick is running or will run, so a
+  // destroyed window is never read by the timer's thread. (The callback only posts, so
+  // the wait cannot deadlock with this thread.)
+  m_nTimer = m_pfnTimeSetEvent(FliPlayback::kTimerMs, FliPlayback::kTimerMs, TimerProc,
+                               reinterpret_cast<DWORD_PTR>(this),
+                               TIME_PERIODIC | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
+  if (!m_nTimer) {
+    // Without a clock no frame would ever come.
+    m_playback.Fail();
+    m_bPlaying = m_playback.Playing();
+    m_bEnded = m_playback.Ended();
+  }
   if (m_bPlaced) Place();
 }
 

@@ -4,6 +4,7 @@
 // window through DrawDib when the system has it.
 #pragma once
 #include <windows.h>
+#include <mmsystem.h>
 
 #include <atomic>
 
@@ -20,6 +21,11 @@ class CFliFullScrWnd final : public CFullScrWnd {
 
   CFliFullScrWnd();
   ~CFliFullScrWnd() override;
+
+  bool Failed() const override { return m_playback.Failed(); }
+
+  // Starts the frame timer; replaceable so that a test can make it fail or watch it.
+  MMRESULT(WINAPI* m_pfnTimeSetEvent)(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT) = timeSetEvent;
 
  protected:
   bool OpenWithPath() override;

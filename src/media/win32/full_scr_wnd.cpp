@@ -22,6 +22,19 @@ bool RegisterMediaClass() {
 }
 }  // namespace
 
+bool IsForwardedMouseMessage(UINT message) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return true;
+  }
+  return false;
+}
+
 CFullScrWnd::~CFullScrWnd() = default;
 
 bool CFullScrWnd::Create(HWND parent, const std::string& path, bool placed) {
@@ -44,6 +57,10 @@ bool CFullScrWnd::Create(HWND parent, const std::string& path, bool placed) {
   if (!CreateEx(0, kClassName, "", style, rect, parent)) return false;
   if (!m_bPreview) SetCursor(nullptr);
   StartMedia();
+  if (Failed()) {
+    DestroyWindow();
+    return false;
+  }
   if (m_bShowAtOnce || m_bPreview) ShowWindow(m_hWnd, SW_SHOW);
   return true;
 }
@@ -65,17 +82,13 @@ void CFullScrWnd::Place() {
 }
 
 LRESULT CFullScrWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsForwardedMouseMessage(message)) {
+    PostMessageA(m_hParent, message, wParam, lParam);
+    return 0;
+  }
   switch (message) {
     case WM_KEYDOWN:
       PostMessageA(m_hParent, WM_KEYDOWN, wParam, 0);
-      return 0;
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-      PostMessageA(m_hParent, message, wParam, lParam);
       return 0;
     case WM_SETCURSOR:
       if (m_bPreview) break;

@@ -13,18 +13,25 @@
 
 namespace qv {
 
+// The mouse messages a media window passes on to the window it plays for.
+bool IsForwardedMouseMessage(UINT message);
+
 class CFullScrWnd : public CWnd {
  public:
   ~CFullScrWnd() override;
 
   // Opens the media, creates the window (hidden until the splash ends unless showNow),
-  // starts it. False when the media cannot be opened or the window cannot be made.
+  // starts it. False when the media cannot be opened, the window cannot be made or the
+  // media fails as it starts; no window is left then.
   bool Create(HWND parent, const std::string& path, bool placed);
 
   // The scene's per-tick step: keeps the player's state in step; returns the end flag.
   bool Tick();
   // The media has ended (or failed for good) and will not go on by itself.
   virtual bool Ended() const { return m_bEnded; }
+  // The media cannot be played (no timer, no player, a failed open): the window has
+  // nothing to show and must not cover the scene.
+  virtual bool Failed() const { return false; }
 
   // Set by the scene before Create.
   MediaPlacement m_placement;

@@ -11,6 +11,7 @@ namespace qv {
 namespace {
 
 constexpr char kChildClass[] = "QvVideoChild";
+constexpr char kSurfaceClass[] = "QvVideoSurface";
 constexpr int kChildId = 1001;
 // MF_MT_FRAME_SIZE, kept here so that no Media Foundation library is linked.
 constexpr GUID kFrameSizeKey = {0x1652c33d, 0xd6b2, 0x4012, {0xb8, 0x34, 0x72, 0x03, 0x08, 0x49, 0xa3, 0x7d}};
@@ -129,6 +130,7 @@ void CMFVideoWindow::OnPlayerEvent(MFP_EVENT_HEADER* event) {
     case MFP_EVENT_TYPE_MEDIAITEM_CREATED: kind = PlayerEvent::MediaItemCreated; break;
     case MFP_EVENT_TYPE_MEDIAITEM_SET: kind = PlayerEvent::MediaItemSet; break;
     case MFP_EVENT_TYPE_PLAYBACK_ENDED: kind = PlayerEvent::PlaybackEnded; break;
+    case MFP_EVENT_TYPE_ERROR: kind = PlayerEvent::Error; break;
     default: break;
   }
   CVideoFullScrWnd* owner = m_pOwner;
@@ -162,6 +164,60 @@ LRESULT CMFVideoWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
+    case WM_PAINT: {
+      // The picture is on the surface above; the full-screen window paints black here.
+      PAINTSTRUCT ps;
+      BeginPaint(m_hWnd, &ps);
+      EndPaint(m_hWnd, &ps);
+      return 0;
+    }
+  }
+  return CWnd::WindowProc(message, wParam, lParam);
+}
+
+// --- Surface ----------------------------------------------------------------------------
+
+bool CVideoSurface::CreateSurface(HWND owner, bool preview) {
+  m_hOwner = owner;
+  m_bPreview = preview;
+  if (!RegisterClassOnce(kSurfaceClass, CS_DBLCLKS, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)))) return false;
+  return CreateEx(WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW, kSurfaceClass, "", WS_POPUP, RECT{0, 0, 1, 1}, owner);
+}
+
+void CVideoSurface::Cover(HWND child) {
+  if (!m_hWnd) return;
+  RECT r{};
+  const bool visible = child && IsWindowVisible(child) && GetWindowRect(child, &r) && r.right > r.left &&
+                       r.bottom > r.top;
+  if (visible == m_bVisible && (!visible || EqualRect(&r, &m_shown))) return;
+  m_bVisible = visible;
+  m_shown = r;
+  if (!visible) {
+    ShowWindow(m_hWnd, SW_HIDE);
+    return;
+  }
+  SetWindowPos(m_hWnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+               SWP_NOACTIVATE | SWP_NOZORDER | SWP_SHOWWINDOW);
+  if (m_pPlayer) m_pPlayer->UpdateVideo();
+}
+
+LRESULT CVideoSurface::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (IsForwardedMouseMessage(message)) {
+    POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+    MapWindowPoints(m_hWnd, m_hOwner, &p, 1);
+    PostMessageA(m_hOwner, message, wParam, MAKELPARAM(p.x, p.y));
+    return 0;
+  }
+  switch (message) {
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;
+    case WM_KEYDOWN:  // where the system hands the keyboard to the surface after all
+      PostMessageA(m_hOwner, WM_KEYDOWN, wParam, 0);
+      return 0;
+    case WM_SETCURSOR:
+      if (m_bPreview) break;
+      SetCursor(nullptr);
+      return TRUE;
     case WM_PAINT: {
       PAINTSTRUCT ps;
       BeginPaint(m_hWnd, &ps);

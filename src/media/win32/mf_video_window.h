@@ -44,6 +44,8 @@ class MediaPlayerCallback final : public IMFPMediaPlayerCallback {
 
 class CMFVideoWindow final : public CWnd {
  public:
+  // The child window the video is laid out in (it keeps the layout; the picture goes to
+  // the surface below).
   bool CreateChild(HWND parent);
   void OnPlayerEvent(MFP_EVENT_HEADER* event);
 
@@ -54,6 +56,28 @@ class CMFVideoWindow final : public CWnd {
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+// The window the player draws into: an owned, non-activating top-level pop-up kept at
+// exactly the child's rectangle on the screen. Some media engines draw only into
+// top-level windows; on the others the picture is the same. Its input goes to the
+// full-screen window as if it had come there.
+class CVideoSurface final : public CWnd {
+ public:
+  bool CreateSurface(HWND owner, bool preview);
+  // Moves and shows (or hides) the surface to cover the child as it is on the screen.
+  void Cover(HWND child);
+
+  IMFPMediaPlayer* m_pPlayer = nullptr;  // shared with the owner
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  HWND m_hOwner = nullptr;
+  bool m_bPreview = false;
+  RECT m_shown{};
+  bool m_bVisible = false;
 };
 
 }  // namespace qv

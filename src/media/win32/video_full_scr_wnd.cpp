@@ -7,8 +7,9 @@ namespace qv {
 CVideoFullScrWnd::CVideoFullScrWnd() = default;
 
 CVideoFullScrWnd::~CVideoFullScrWnd() {
-  if (IsWindow()) DestroyWindow();
+  // The player stops before the surface it draws into goes with this window.
   ReleaseMedia();
+  if (IsWindow()) DestroyWindow();
 }
 
 VideoWindowState CVideoFullScrWnd::State() const {
@@ -30,45 +31,58 @@ void CVideoFullScrWnd::Apply(const VideoWindowState& s) {
   m_bHasVideo = s.hasVideo;
 }
 
+void CVideoFullScrWnd::Fail() {
+  VideoWindowState s = State();
+  FailVideo(s);
+  Apply(s);
+}
+
 void CVideoFullScrWnd::OnCreate() {
+  SetCursor(nullptr);
   m_pChild = std::make_unique<CMFVideoWindow>();
-  if (!m_pChild->CreateChild(m_hWnd)) {
+  if (!m_pfnCreateChild(*m_pChild, m_hWnd)) {
     m_pChild.reset();
-    return;  // stays blank, without a player
+    Fail();  // nowhere to show the video
+    return;
+  }
+  m_pSurface = std::make_unique<CVideoSurface>();
+  if (!m_pSurface->CreateSurface(m_hWnd, m_bPreview)) {
+    m_pSurface.reset();
+    Fail();
+    return;
   }
   const std::wstring wide = MediaPathToWide(m_strPath);
   m_bFailed = false;
   if (!m_pPlayer) {
     m_pCallback = new MediaPlayerCallback(m_pChild.get());
-    if (FAILED(CreateSimplePlayer(m_pCallback, m_pChild->GetSafeHwnd(), &m_pPlayer))) {
-      m_bFailed = true;
-      SetCursor(nullptr);
+    if (FAILED(CreateSimplePlayer(m_pCallback, m_pSurface->GetSafeHwnd(), &m_pPlayer))) {
+      Fail();
       return;
     }
   }
   m_pChild->m_pPlayer = m_pPlayer;
   m_pChild->m_pCallback = m_pCallback;
+  m_pSurface->m_pPlayer = m_pPlayer;
   int32_t width = 0, height = 0;
   GetVideoFrameSize(m_strPath, width, height);
   if (width == 0) {
-    m_bFailed = true;  // no video stream: nothing is played
-  } else {
-    m_nMediaWidth = width;
-    m_nMediaHeight = height;
-    if (wide.empty() || FAILED(m_pPlayer->CreateMediaItemFromURL(wide.c_str(), FALSE, 0, nullptr))) {
-      m_bFailed = true;
-    } else {
-      m_pChild->m_pOwner = this;
-      m_bEnded = false;
-    }
+    Fail();  // no video stream: nothing is played
+    return;
   }
-  SetCursor(nullptr);
+  m_nMediaWidth = width;
+  m_nMediaHeight = height;
+  if (wide.empty() || FAILED(m_pPlayer->CreateMediaItemFromURL(wide.c_str(), FALSE, 0, nullptr))) {
+    Fail();
+    return;
+  }
+  m_pChild->m_pOwner = this;
+  m_bEnded = false;
 }
 
 void CVideoFullScrWnd::StartMedia() {
-  // Fit mode 0 keeps the whole monitor and centres the picture inside; the other modes
-  // move the window where the placement puts the video.
-  if (m_bPlaced && m_placement.fitMode != kMediaFitInside) Place();
+  // Fit mode 0 keeps the whole monitor, black around the centred picture; the other modes,
+  // and every mode in a preview, move the window where the placement puts the video.
+  if (m_bPlaced && (m_placement.fitMode != kMediaFitInside || m_bPreview)) Place();
   Layout();
 }
 
@@ -78,10 +92,22 @@ void CVideoFullScrWnd::Layout() {
   GetClientRect(m_hWnd, &client);
   const Rect32 r = FitCentred(client.right, client.bottom, m_nMediaWidth, m_nMediaHeight);
   MoveWindow(m_pChild->GetSafeHwnd(), r.left, r.top, r.Width(), r.Height(), FALSE);
+  if (m_pSurface) m_pSurface->Cover(m_pChild->GetSafeHwnd());
   if (m_pPlayer) m_pPlayer->UpdateVideo();
 }
 
+// Black: the bands beside the picture, and behind it until the first frame. (This
+// window does not clip its child, which draws nothing of its own.)
+void CVideoFullScrWnd::Paint() {
+  PAINTSTRUCT ps;
+  const HDC dc = BeginPaint(m_hWnd, &ps);
+  FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  EndPaint(m_hWnd, &ps);
+}
+
 void CVideoFullScrWnd::SyncPlayState() {
+  // The surface follows the child wherever the run moves, shows or hides this window.
+  if (m_pSurface && m_pChild) m_pSurface->Cover(m_pChild->GetSafeHwnd());
   VideoWindowState s = State();
   const PlayStateCall call = qv::SyncPlayState(s);
   Apply(s);
@@ -104,6 +130,11 @@ void CVideoFullScrWnd::ReleaseMedia() {
     m_pCallback->Release();
     m_pCallback = nullptr;
   }
+  if (m_pSurface) {
+    m_pSurface->m_pPlayer = nullptr;
+    m_pSurface->DestroyWindow();
+  }
+  m_pSurface.reset();
   if (m_pChild) m_pChild->DestroyWindow();
   m_pChild.reset();
 }
@@ -115,14 +146,24 @@ LRESULT CVideoFullScrWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
       return 0;
     case WM_ERASEBKGND:
       return 1;
+    case WM_CLOSE:
+      ReleaseMedia();  // before the owned surface is destroyed with this window
+      break;
     case WM_PAINT:
       if (m_bFirstPaint) {
         m_bFirstPaint = false;
-        m_bPlaying = true;
+        if (!m_bFailed) m_bPlaying = true;
         if (m_pChild) ShowWindow(m_pChild->GetSafeHwnd(), SW_SHOWNORMAL);
         Layout();
       }
-      break;  // the default validates
+      Paint();
+      return 0;
+    case WM_SHOWWINDOW:
+    case WM_WINDOWPOSCHANGED: {
+      const LRESULT result = CFullScrWnd::WindowProc(message, wParam, lParam);
+      if (m_pSurface && m_pChild) m_pSurface->Cover(m_pChild->GetSafeHwnd());
+      return result;
+    }
   }
   return CFullScrWnd::WindowProc(message, wParam, lParam);
 }

@@ -1,6 +1,7 @@
-// CVideoFullScrWnd: a video in the full-screen media window. The platform's simple
-// media player renders into a child window laid out inside this one keeping the video's
-// shape; the player's events start, loop or end it (video_events.h has the rules).
+// CVideoFullScrWnd: a video in the full-screen media window. A child window is laid out
+// inside this one keeping the video's shape, and the platform's simple media player
+// renders into a pop-up surface kept over that child; the bands around it are black. The
+// player's events start, loop, end or fail it (video_events.h has the rules).
 #pragma once
 #include <windows.h>
 
@@ -17,8 +18,12 @@ class CVideoFullScrWnd final : public CFullScrWnd {
   CVideoFullScrWnd();
   ~CVideoFullScrWnd() override;
 
-  // A video that could not be played has nothing more to show: it counts as ended.
-  bool Ended() const override { return m_bEnded || m_bFailed; }
+  bool Failed() const override { return m_bFailed; }
+
+  // Makes the child window; replaceable so that a test can make it fail.
+  bool (*m_pfnCreateChild)(CMFVideoWindow& child, HWND parent) = [](CMFVideoWindow& child, HWND parent) {
+    return child.CreateChild(parent);
+  };
 
   // The flags the event rules read and write.
   VideoWindowState State() const;
@@ -39,8 +44,11 @@ class CVideoFullScrWnd final : public CFullScrWnd {
 
  private:
   void OnCreate();
+  void Fail();
+  void Paint();
 
   std::unique_ptr<CMFVideoWindow> m_pChild;
+  std::unique_ptr<CVideoSurface> m_pSurface;
   bool m_bFirstPaint = true;
   bool m_bApplied = false;
   IMFPMediaPlayer* m_pPlayer = nullptr;

@@ -199,8 +199,16 @@ bool CAnimWnd::OnFrame() {
     m_scene.UpdateAll();
   }
   if (!m_strMediaPath.empty() && m_pMediaWnd) {
-    m_bMediaFinished = MediaFinished(true, m_pMediaWnd->Ended());
-    if (m_bMediaFinished && doc && doc->m_bMediaPlayOnce && m_pMediaWnd->IsWindow()) FinishMedia();
+    const bool failed = m_pMediaWnd->Failed();
+    m_bMediaFinished = MediaFinished(true, m_pMediaWnd->Ended() || failed);
+    const bool playOnce = doc && doc->m_bMediaPlayOnce;
+    if (m_pMediaWnd->IsWindow()) {
+      switch (DecideMediaEnd(playOnce, m_bMediaFinished, failed)) {
+        case MediaEndStep::FinishIntro: FinishMedia(); break;
+        case MediaEndStep::Close: CloseMediaWindow(); break;
+        case MediaEndStep::None: break;
+      }
+    }
   }
   if (m_pMediaWnd) m_pMediaWnd->Tick();
   if (playOnceRunning) return m_scene.SpritesVisible();  // shown once the media has ended
