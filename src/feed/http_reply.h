@@ -55,6 +55,7 @@ class HttpReplyParser {
   State GetState() const { return m_state; }
   int StatusCode() const { return m_nStatus; }
   const std::string& Body() const { return m_body; }
+  std::string TakeBody() { return std::move(m_body); }
 
  private:
   bool TakeLine(std::string_view& bytes, std::string& line);

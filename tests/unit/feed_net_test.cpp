@@ -18,6 +18,22 @@ TEST(FeedAddress, NetworkPrefixes) {
     EXPECT_FALSE(IsNetworkAddress(a)) << a;
 }
 
+// Only a file on a local drive is read: every other form could make the system connect
+// to a host named in the package, with the user's credentials.
+TEST(FeedAddress, LocalFeedsOnlyFromLocalDrives) {
+  const DriveIsLocalFn cLocal = [](char d) { return d == 'C' || d == 'c'; };
+  EXPECT_EQ(FeedSourceOf("http://h/f.xml", cLocal), FeedSource::Network);
+  for (const char* p : {"C:\\feeds\\a.xml", "c:/feeds/a.xml", "C:\\a", "C:\\cone\\com10.xml"})
+    EXPECT_EQ(FeedSourceOf(p, cLocal), FeedSource::LocalFile) << p;
+  for (const char* p : {"\\\\host\\share\\f.xml", "//host/share/f.xml", "\\\\?\\UNC\\host\\s\\f.xml",
+                        "\\\\?\\C:\\f.xml", "\\\\.\\pipe\\p", "\\\\host@80\\f.xml", "\\/host/f.xml",
+                        "file://host/f.xml", "f.xml", "feeds\\f.xml", "\\f.xml", "C:f.xml", "C:", "C:\\",
+                        "1:\\f.xml", "Z:\\f.xml", "C:\\x\\CON", "C:\\nul.xml", "C:\\x\\com1.txt\\",
+                        "C:\\LPT9 .log", ""})
+    EXPECT_EQ(FeedSourceOf(p, cLocal), FeedSource::Refused) << p;  // Z: is remote here
+  EXPECT_EQ(FeedSourceOf("C:\\f.xml", nullptr), FeedSource::Refused);
+}
+
 TEST(FeedAddress, SocketTargetDropsTheSchemePresent) {
   auto t = SocketTarget("http://127.0.0.1:8080/rss/a b+c");
   ASSERT_TRUE(t);
@@ -223,7 +239,7 @@ TEST(FeedLoop, OnlyTheSecondAnswers) {
   RunFeedLoop(record, f);
   EXPECT_EQ(record.m_nDelivered.load(), 1);
   ASSERT_EQ(channel.GetItemCount(), 1);
-  EXPECT_EQ(channel.GetItem(0)->m_strFeedTitle, "G");
+  EXPECT_EQ(channel.GetItem(0)->FeedTitle(), "G");
 }
 
 TEST(FeedLoop, NothingDeliveredStillFinishes) {
@@ -243,6 +259,23 @@ TEST(FeedLoop, NothingDeliveredStillFinishes) {
   noChannel.m_strAddresses = "huge";
   RunFeedLoop(noChannel, f);
   EXPECT_EQ(noChannel.m_nFinished.load(), 1);
+}
+
+// Whatever the fetch or the parse throws (memory running out first of all) ends the loop
+// as finished with nothing delivered: the saver goes on without a box.
+TEST(FeedLoop, AThrowFinishesWithoutDelivery) {
+  struct Throwing : FeedFetcher {
+    std::string FetchFeedText(const std::string&) override { throw std::bad_alloc(); }
+  } f;
+  CRssChannel channel;
+  CThreadData record;
+  record.m_pChannel = &channel;
+  for (const char* list : {"a", "a;b"}) {
+    record.m_strAddresses = list;
+    EXPECT_NO_THROW(RunFeedLoop(record, f));
+    EXPECT_EQ(record.m_nDelivered.load(), 0) << list;
+    EXPECT_EQ(record.m_nFinished.load(), 1) << list;
+  }
 }
 
 TEST(FeedLoop, OurSampleFeeds) {
@@ -275,7 +308,7 @@ TEST(FeedLoop, OurSampleFeeds) {
             "Departures move by ten minutes.\r\nTickets stay the same &amp; so do the fares.\r\n");
   EXPECT_EQ(channel.GetItem(2)->m_strTitle, "Lighthouse open for visits \x96 weekends only");
   EXPECT_EQ(channel.GetItem(2)->m_strDescription, "No description.");
-  EXPECT_EQ(channel.GetItem(3)->m_strFeedTitle, "Second Feed");
+  EXPECT_EQ(channel.GetItem(3)->FeedTitle(), "Second Feed");
   EXPECT_EQ(channel.GetItem(5)->m_strTitle, "Na\xEFve r\xE9sum\xE9");
   EXPECT_EQ(channel.GetItem(5)->m_strDescription, "\x80 5");
   EXPECT_EQ(channel.m_strTitle, "Caf\xE9 Latin");
