@@ -258,6 +258,8 @@ class Feed(unittest.TestCase):
         self.assertEqual(autodial_value(), 1, "autodial not switched off during the fetch")
         _, closing = self.close(saver, times)
         self.assertEqual(boxes(read_log(log)), [])
+        # Closed in the middle of the fetch: the user's setting is back as it was.
+        self.assertEqual(autodial_value(), 0, "autodial left switched off after closing mid-fetch")
 
     def test_autodial_restored_after_the_fetch(self):
         h.reg_add(AUTODIAL_KEY, "LoginSessionDisable", "0", kind="REG_DWORD")

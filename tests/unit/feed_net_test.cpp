@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "feed/autodial_guard.h"
 #include "feed/feed_address.h"
 #include "feed/feed_fetch.h"
 #include "feed/feed_text.h"
@@ -87,6 +88,39 @@ TEST(FeedAddress, Base64) {
   EXPECT_EQ(Base64Coder("Aladdin:open sesame"), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
   EXPECT_EQ(Base64Coder("\xFF\xFE\x00"), "//4=");
   EXPECT_EQ(Base64Coder(std::string("\xFB\xFF\x00", 3)), "+/8A");
+}
+
+namespace {
+struct FakeAutodial : AutodialStore {
+  int value = 1;  // autodial on
+  std::vector<int> writes;
+  int Get() override { return value; }
+  void Set(int state) override { writes.push_back(value = state); }
+};
+}  // namespace
+
+// Autodial is off only while a fetch runs and comes back exactly once, also when the run
+// ends in the middle of a fetch; after the end no fetch turns it off again.
+TEST(Autodial, RestoredOnceOnEveryPath) {
+  FakeAutodial store;
+  AutodialGuard guard(store);
+  ASSERT_TRUE(guard.BeginFetch());
+  EXPECT_EQ(store.value, 0);
+  guard.EndFetch();
+  EXPECT_EQ(store.value, 1);
+  ASSERT_TRUE(guard.BeginFetch());
+  guard.EndRun();  // closed while the fetch hangs
+  EXPECT_EQ(store.value, 1);
+  guard.EndFetch();  // the fetch returns late
+  EXPECT_FALSE(guard.BeginFetch());
+  guard.EndRun();
+  EXPECT_EQ(store.writes, (std::vector<int>{0, 1, 0, 1}));
+  FakeAutodial unset;
+  unset.value = -1;
+  AutodialGuard untouched(unset);
+  EXPECT_TRUE(untouched.BeginFetch());
+  untouched.EndRun();
+  EXPECT_TRUE(unset.writes.empty());
 }
 
 TEST(HttpRequest, PlainAndThroughAProxy) {
