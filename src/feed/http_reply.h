@@ -66,7 +66,8 @@ class HttpReplyParser {
   State m_state = State::Status;
   uint64_t m_maxBody;
   std::string m_line;            // a line still being received
-  size_t m_headerBytes = 0;
+  size_t m_headerBytes = 0;      // status line, headers and trailer
+  uint64_t m_framingBytes = 0;   // chunk-size lines and chunk ends
   int m_nStatus = 0;
   bool m_bChunked = false;
   std::optional<uint64_t> m_contentLength;

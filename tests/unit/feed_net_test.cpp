@@ -213,6 +213,19 @@ TEST(HttpReply, Caps) {
   EXPECT_EQ(longLine.Feed("HTTP/1.0 200 " + std::string(kMaxReplyHeaderBytes + 1, 'x')), S::Failed);
 }
 
+// Chunk-size lines and chunk ends are the body's framing: they count against the body
+// cap (with the body), never against the headers' allowance.
+TEST(HttpReply, ChunkFramingCountsAgainstTheBodyCapOnly) {
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  std::string chunks;
+  for (int i = 0; i < 100000; ++i) chunks += "1\r\nx\r\n";
+  HttpReplyParser many;
+  EXPECT_EQ(many.Feed(head + chunks + "0\r\nX-T: 1\r\n\r\n"), S::Done);
+  EXPECT_EQ(many.Body(), std::string(100000, 'x'));
+  HttpReplyParser framed(2000);  // 1500 body bytes under the cap, with 7500 of framing
+  EXPECT_EQ(framed.Feed(head + chunks.substr(0, 1500 * 6)), S::Failed);
+}
+
 TEST(FeedText, DecodedIntoTheCodePage) {
   // Native builds convert to Windows-1252.
   EXPECT_EQ(DecodeFeedBytes("<?xml version=\"1.0\" encoding=\"UTF-8\"?>Caf\xC3\xA9 \xE2\x82\xAC \xCE\xA9"),

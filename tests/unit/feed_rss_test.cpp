@@ -61,6 +61,7 @@ TEST(RssScan, CharacterReferences) {
   EXPECT_EQ(DecodeCharacterReferences("&nbsp;&copy;&"), "&nbsp;&copy;&");
   // The Windows-1252 byte of U+00E9 and U+20AC; the default character for U+03A9.
   EXPECT_EQ(DecodeCharacterReferences("&#233;&#x20AC;&#937;"), "\xE9\x80?");
+  EXPECT_EQ(DecodeCharacterReferences("&#x20ac;&#x4a;&#xe9;&#xfF;"), "\x80J\xE9\xFF");
   // Truncated or overlong references stay inside the text; character 0 is dropped.
   EXPECT_EQ(DecodeCharacterReferences("x&#6"), "x\x06");
   EXPECT_EQ(DecodeCharacterReferences("&#0;z"), "z");
