@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "feed/autodial_guard.h"
 #include "feed/feed_address.h"
 #include "feed/feed_fetch.h"
 #include "feed/http_reply.h"
@@ -392,6 +393,22 @@ void SetAutodialState(int state) {
 
 namespace {
 
+class RegistryAutodial final : public AutodialStore {
+ public:
+  int Get() override { return GetAutodialState(); }
+  void Set(int state) override { SetAutodialState(state); }
+};
+RegistryAutodial AutodialRegistry;
+AutodialGuard Autodial(AutodialRegistry);
+
+// Puts autodial back when the fetch returns, however it returns.
+struct AutodialFetchScope {
+  AutodialFetchScope() = default;
+  AutodialFetchScope(const AutodialFetchScope&) = delete;
+  AutodialFetchScope& operator=(const AutodialFetchScope&) = delete;
+  ~AutodialFetchScope() { Autodial.EndFetch(); }
+};
+
 // Fixed, removable, optical and RAM drives; a network drive, or a letter that names no
 // drive, is not local.
 bool DriveIsLocal(char letter) {
@@ -420,8 +437,8 @@ std::string FetchFeedText(const std::string& address) {
       break;
   }
 
-  const int autodial = GetAutodialState();
-  if (autodial != -1) SetAutodialState(0);
+  if (!Autodial.BeginFetch()) return {};  // the run has ended
+  const AutodialFetchScope autodialBack;
   auto* attempt = new Attempt;
   attempt->address = address;
   attempt->deadline = GetTickCount64() + kFeedDeadlineMs;
@@ -434,14 +451,19 @@ std::string FetchFeedText(const std::string& address) {
     CloseHandle(thread);
   } else {
     FetchesInFlight.fetch_sub(1);
-    text = FetchNetwork(address, attempt->deadline);
+    try {
+      text = FetchNetwork(address, attempt->deadline);
+    } catch (...) {
+      text.clear();
+    }
     attempt->Leave();  // the thread's share
   }
   attempt->Leave();
-  if (autodial != -1) SetAutodialState(autodial);
   if (text.size() > kMaxFeedBytes) text.clear();
   return text;
 }
+
+void EndFeedRun() { Autodial.EndRun(); }
 
 bool FeedFetchesInFlight() { return FetchesInFlight.load() != 0; }
 

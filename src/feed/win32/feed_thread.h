@@ -28,6 +28,11 @@ void SetAutodialState(int state);
 // the thread could not be started.
 HANDLE StartFeedThread(CThreadData& record);
 
+// The run's end, on the user-interface thread before the process ends: a fetch still
+// under way has its autodial state put back now (exactly once, never again by the fetch),
+// and no later fetch begins or switches autodial off.
+void EndFeedRun();
+
 // Whether a fetch is still running (one abandoned past its deadline may be inside a
 // platform call).
 bool FeedFetchesInFlight();
