@@ -16,8 +16,9 @@ inline constexpr DWORD kFeedConnectTimeoutMs = 8000;
 inline constexpr DWORD kFeedReceiveTimeoutMs = 8000;
 inline constexpr DWORD kFeedDeadlineMs = 20000;
 
-// The bytes of one feed: a local file, or the first network route that yields text.
-// Empty on failure, past the deadline, or when the feed exceeds kMaxFeedBytes.
+// The bytes of one feed: a file on a local drive (FeedSourceOf), or the first network
+// route that yields text. Empty on failure, past the deadline, for an address that is
+// neither, once the run has ended, or when the feed exceeds kMaxFeedBytes.
 std::string FetchFeedText(const std::string& address);
 
 // -1 when there is no setting, else the autodial state; the state written back.
