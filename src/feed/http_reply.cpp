@@ -82,7 +82,8 @@ bool HttpReplyParser::TakeLine(std::string_view& bytes, std::string& line) {
     return false;
   }
   bytes.remove_prefix(nl + 1);
-  (header ? m_headerBytes : m_framingBytes) += m_line.size() + 1;
+  if (header) m_headerBytes += m_line.size() + 1;
+  else m_framingBytes += m_line.size() + 1;
   if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
   line.swap(m_line);
   m_line.clear();
