@@ -20,7 +20,10 @@ while [ $# -gt 0 ]; do
     *) targets+=("$1"); shift ;;
   esac
 done
-case "$minutes" in ''|*[!0-9]*) echo "fuzz.sh: --minutes takes a whole number" >&2; exit 2 ;; esac
+# libFuzzer takes a time of 0 as no limit: at least one minute.
+case "$minutes" in ''|*[!0-9]*) minutes=0 ;; esac
+if [ $((10#$minutes)) -lt 1 ]; then echo "fuzz.sh: --minutes takes a whole number from 1" >&2; exit 2; fi
+minutes=$((10#$minutes))
 
 # Every target the fuzz lists declare ("name" or "name dictionary" per line).
 declare -A dict=()
