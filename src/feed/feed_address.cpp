@@ -13,7 +13,40 @@ bool IsHostCharacter(char c) {
          c == '.' || c == '_';
 }
 
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+// CON, PRN, AUX, NUL, COM1-9, LPT1-9, with or without an extension: the system opens the
+// device whatever folder the name stands in.
+bool IsDeviceName(std::string_view component) {
+  std::string_view base = component.substr(0, component.find('.'));
+  while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+  for (std::string_view name : {"con", "prn", "aux", "nul"})
+    if (EqualsNoCase(base, name)) return true;
+  return base.size() == 4 && (StartsWithNoCase(base, "com") || StartsWithNoCase(base, "lpt")) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
 }  // namespace
+
+bool IsLocalFeedPath(std::string_view path, DriveIsLocalFn driveIsLocal) {
+  if (path.size() < 4) return false;  // "X:\" and at least one character of a name
+  const char drive = path[0];
+  const bool letter = (drive >= 'a' && drive <= 'z') || (drive >= 'A' && drive <= 'Z');
+  if (!letter || path[1] != ':' || !IsSeparator(path[2])) return false;
+  size_t start = 3;
+  while (start <= path.size()) {
+    size_t stop = start;
+    while (stop < path.size() && !IsSeparator(path[stop])) ++stop;
+    if (IsDeviceName(path.substr(start, stop - start))) return false;
+    start = stop + 1;
+  }
+  return driveIsLocal && driveIsLocal(drive);
+}
+
+FeedSource FeedSourceOf(std::string_view address, DriveIsLocalFn driveIsLocal) {
+  if (IsNetworkAddress(address)) return FeedSource::Network;
+  return IsLocalFeedPath(address, driveIsLocal) ? FeedSource::LocalFile : FeedSource::Refused;
+}
 
 bool IsNetworkAddress(std::string_view a) {
   return StartsWithNoCase(a, "http://") || StartsWithNoCase(a, "https://") ||

@@ -17,6 +17,22 @@ inline constexpr size_t kMaxFeedAddressLength = 16383;
 // anything else names a local file.
 bool IsNetworkAddress(std::string_view address);
 
+// Whether a drive letter names a drive the system reports as local (fixed, removable,
+// optical or RAM); a remote or unknown drive is not.
+using DriveIsLocalFn = bool (*)(char driveLetter);
+
+// A feed that is not a network address must be a file on a local drive: "X:\..." (or
+// "X:/...") with a drive letter that driveIsLocal accepts. Refused: UNC paths and their
+// other spellings ("\\host\share", "//host/share", "\\host@80\..."), the device and
+// long-path forms ("\\.\", "\\?\"), relative and drive-relative paths ("f.xml",
+// "\f.xml", "C:f.xml"), and names of devices ("CON", "COM1", "LPT1", ... in any folder):
+// opening any of them may reach another machine with the user's credentials, or a device.
+bool IsLocalFeedPath(std::string_view path, DriveIsLocalFn driveIsLocal);
+
+// What the fetcher does with one address: the network routes, a local file, or nothing.
+enum class FeedSource { Network, LocalFile, Refused };
+FeedSource FeedSourceOf(std::string_view address, DriveIsLocalFn driveIsLocal);
+
 // The pieces of a ';'-separated list, in order; empty pieces stay (they fetch nothing).
 // Pieces beyond kMaxFeedAddresses are dropped; a piece longer than kMaxFeedAddressLength
 // becomes empty rather than a cut, different address.

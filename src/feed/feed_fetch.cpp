@@ -9,9 +9,12 @@ namespace qv {
 
 bool FetchAndParseFeed(FeedFetcher& fetcher, const std::string& address, CRssChannel& channel) {
   if (address.empty()) return false;
-  const std::string bytes = fetcher.FetchFeedText(address);
-  if (bytes.empty() || bytes.size() > kMaxFeedBytes) return false;
-  return channel.Parse(DecodeCharacterReferences(DecodeFeedBytes(bytes)));
+  std::string text = fetcher.FetchFeedText(address);
+  if (text.empty() || text.size() > kMaxFeedBytes) return false;
+  // Each stage's input is let go before the next, so at most two texts are held at once.
+  text = DecodeFeedBytes(text);
+  text = DecodeCharacterReferences(text);
+  return channel.Parse(text);
 }
 
 void RunFeedLoop(CThreadData& record, FeedFetcher& fetcher) {
@@ -20,13 +23,19 @@ void RunFeedLoop(CThreadData& record, FeedFetcher& fetcher) {
   CRssChannel* channel = record.m_pChannel;
   const std::string& list = record.m_strAddresses;
   bool delivered = false;
-  if (channel && !list.empty()) {
-    if (list.find(';') == std::string::npos) {
-      delivered = list.size() <= kMaxFeedAddressLength && FetchAndParseFeed(fetcher, list, *channel);
-    } else {
-      for (const std::string& piece : SplitFeedAddresses(list)) FetchAndParseFeed(fetcher, piece, *channel);
-      delivered = channel->GetItemCount() > 0;
+  // Anything thrown (memory running out above all) ends the loop with nothing delivered;
+  // the channel, perhaps half filled, is then never shown.
+  try {
+    if (channel && !list.empty()) {
+      if (list.find(';') == std::string::npos) {
+        delivered = list.size() <= kMaxFeedAddressLength && FetchAndParseFeed(fetcher, list, *channel);
+      } else {
+        for (const std::string& piece : SplitFeedAddresses(list)) FetchAndParseFeed(fetcher, piece, *channel);
+        delivered = channel->GetItemCount() > 0;
+      }
     }
+  } catch (...) {
+    delivered = false;
   }
   if (delivered) record.m_nDelivered.store(1, std::memory_order_release);
   record.m_nFinished.store(1, std::memory_order_release);

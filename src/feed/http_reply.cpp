@@ -66,11 +66,13 @@ std::optional<std::string> BuildHttpRequest(const HttpTarget& target, const Http
 bool HttpReplyParser::TakeLine(std::string_view& bytes, std::string& line) {
   const size_t nl = bytes.find('\n');
   const std::string_view part = bytes.substr(0, nl);
-  const size_t limit = (m_state == State::Status || m_state == State::Headers ||
-                        m_state == State::Trailer)
-                           ? kMaxReplyHeaderBytes - std::min(m_headerBytes, kMaxReplyHeaderBytes)
-                           : kMaxChunkLine;
-  if (m_line.size() + part.size() > limit) {
+  // Status, headers and trailer share the header allowance; a chunk's framing (its size
+  // line and the line break after its data) counts against the body cap with the body.
+  const bool header = m_state == State::Status || m_state == State::Headers || m_state == State::Trailer;
+  const size_t limit = header ? kMaxReplyHeaderBytes - std::min(m_headerBytes, kMaxReplyHeaderBytes)
+                              : kMaxChunkLine;
+  if (m_line.size() + part.size() > limit ||
+      (!header && m_line.size() + part.size() > m_maxBody - std::min(m_maxBody, m_body.size() + m_framingBytes))) {
     Fail();
     return false;
   }
@@ -80,7 +82,8 @@ bool HttpReplyParser::TakeLine(std::string_view& bytes, std::string& line) {
     return false;
   }
   bytes.remove_prefix(nl + 1);
-  m_headerBytes += m_line.size() + 1;
+  if (header) m_headerBytes += m_line.size() + 1;
+  else m_framingBytes += m_line.size() + 1;
   if (!m_line.empty() && m_line.back() == '\r') m_line.pop_back();
   line.swap(m_line);
   m_line.clear();

@@ -55,6 +55,7 @@ class HttpReplyParser {
   State GetState() const { return m_state; }
   int StatusCode() const { return m_nStatus; }
   const std::string& Body() const { return m_body; }
+  std::string TakeBody() { return std::move(m_body); }
 
  private:
   bool TakeLine(std::string_view& bytes, std::string& line);
@@ -65,7 +66,8 @@ class HttpReplyParser {
   State m_state = State::Status;
   uint64_t m_maxBody;
   std::string m_line;            // a line still being received
-  size_t m_headerBytes = 0;
+  size_t m_headerBytes = 0;      // status line, headers and trailer
+  uint64_t m_framingBytes = 0;   // chunk-size lines and chunk ends
   int m_nStatus = 0;
   bool m_bChunked = false;
   std::optional<uint64_t> m_contentLength;

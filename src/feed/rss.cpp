@@ -45,6 +45,15 @@ char AnsiByteOf(uint16_t unit) {
   return s.empty() ? '?' : s[0];
 }
 
+// The bytes a string holds outside itself (nothing while it fits in its own storage).
+size_t HeapBytes(const std::string& s) {
+  static const size_t kInline = std::string().capacity();
+  return s.capacity() > kInline ? s.capacity() + 1 : 0;
+}
+
+// A shared feed title: the string, its allocation and the count block beside it.
+size_t SharedTitleBytes(const std::string& s) { return sizeof(std::string) + 2 * sizeof(void*) + HeapBytes(s); }
+
 // CString::Mid: start and count clamped to the text.
 std::string_view Mid(std::string_view s, size_t start, size_t count) {
   if (start >= s.size()) return {};
@@ -192,6 +201,19 @@ void CRssItem::Parse(std::string_view item) {
   m_strDescription = description.empty() ? std::string("No description.") : CleanMarkup(description);
 }
 
+const std::string& CRssItem::FeedTitle() const {
+  static const std::string kNone;
+  return m_pFeedTitle ? *m_pFeedTitle : kNone;
+}
+
+size_t CRssItem::FieldBytes() const {
+  size_t n = 0;
+  for (const std::string* s : {&m_strTitle, &m_strDate, &m_strAuthorDisplay, &m_strAuthor, &m_strLink,
+                               &m_strGuid, &m_strDescription})
+    n += HeapBytes(*s);
+  return n;
+}
+
 bool CRssChannel::Parse(std::string_view text) {
   const bool open = text.find("<rss ") != std::string_view::npos ||
                     text.find("<RSS ") != std::string_view::npos;
@@ -204,13 +226,20 @@ bool CRssChannel::Parse(std::string_view text) {
   m_strLink = std::string(ExtractElement(channel, "link"));
   m_strDescription = std::string(ExtractElement(channel, "description"));
   if (m_strTitle.empty()) return false;
+  // One copy of the title for all of this feed's items, charged with the first of them.
+  const auto feedTitle = std::make_shared<const std::string>(m_strTitle);
+  size_t titleCharge = SharedTitleBytes(*feedTitle);
   while (m_Items.size() < kMaxFeedItems) {
     size_t end = 0;
     const std::string_view itemText = ExtractElement(channel, "item", &end);
     if (itemText.empty()) break;
     auto item = std::make_unique<CRssItem>();
     item->Parse(itemText);
-    item->m_strFeedTitle = m_strTitle;
+    const size_t charge = sizeof(CRssItem) + item->FieldBytes() + titleCharge;
+    if (charge > kMaxChannelItemBytes - m_nItemBytes) break;
+    m_nItemBytes += charge;
+    titleCharge = 0;
+    item->m_pFeedTitle = feedTitle;
     m_Items.push_back(std::move(item));
     channel = channel.substr(end);
   }
@@ -220,6 +249,21 @@ bool CRssChannel::Parse(std::string_view text) {
 const CRssItem* CRssChannel::GetItem(int index) const {
   if (index < 0 || static_cast<size_t>(index) >= m_Items.size()) return nullptr;
   return m_Items[static_cast<size_t>(index)].get();
+}
+
+size_t CRssChannel::HeldBytes() const {
+  size_t n = sizeof(*this) + HeapBytes(m_strTitle) + HeapBytes(m_strLink) + HeapBytes(m_strDescription) +
+             m_Items.capacity() * sizeof(m_Items[0]);
+  const std::string* lastTitle = nullptr;
+  for (const auto& item : m_Items) {
+    n += sizeof(CRssItem) + item->FieldBytes();
+    // A feed's items stand together, so each shared title is counted once.
+    if (item->m_pFeedTitle && item->m_pFeedTitle.get() != lastTitle) {
+      lastTitle = item->m_pFeedTitle.get();
+      n += SharedTitleBytes(*lastTitle);
+    }
+  }
+  return n;
 }
 
 std::string_view ItemAddress(const CRssItem& item) {

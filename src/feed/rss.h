@@ -14,6 +14,22 @@ namespace qv {
 // The channel keeps at most this many items over all its feeds; later ones are skipped.
 inline constexpr size_t kMaxFeedItems = 500;
 
+// What the channel holds stays a small multiple of the text it was given: an item's
+// fields are cut from disjoint item texts (six of them may overlap within one item), and
+// the feed title is one copy shared by the feed's items. With n the bytes of all texts
+// parsed into it:
+//   HeldBytes() <= kChannelBytesPerTextByte * n + kChannelBytesPerItem * items
+//                  + kChannelBytesFixed.
+// Over all feeds the items' share stops at kMaxChannelItemBytes: an item that would pass
+// it is skipped, as are items beyond kMaxFeedItems.
+inline constexpr size_t kChannelBytesPerTextByte = 10;
+inline constexpr size_t kChannelBytesPerItem = 512;
+inline constexpr size_t kChannelBytesFixed = 1024;
+inline constexpr size_t kMaxChannelItemBytes = 48u << 20;
+inline constexpr size_t ChannelMemoryBound(size_t textBytes, size_t items) {
+  return kChannelBytesPerTextByte * textBytes + kChannelBytesPerItem * items + kChannelBytesFixed;
+}
+
 // "&lt;" "&amp;" "&gt;" "&apos;" "&quot;" become their character; a numeric reference
 // (&#65; &#x41;, also after an "&amp;") becomes the first ANSI byte of its UTF-16 unit.
 std::string DecodeCharacterReferences(std::string_view text);
@@ -36,7 +52,12 @@ class CRssItem {
  public:
   void Parse(std::string_view itemText);
 
-  std::string m_strFeedTitle;
+  // The channel title when the item was added: one copy per feed, shared by its items.
+  const std::string& FeedTitle() const;
+  // The bytes the item's own fields hold (the shared feed title not counted).
+  size_t FieldBytes() const;
+
+  std::shared_ptr<const std::string> m_pFeedTitle;
   std::string m_strTitle;
   std::string m_strDate;
   std::string m_strAuthorDisplay;
@@ -55,11 +76,17 @@ class CRssChannel {
   int GetItemCount() const { return static_cast<int>(m_Items.size()); }
   // None when index is outside 0 .. count - 1.
   const CRssItem* GetItem(int index) const;
+  // The memory the channel holds for its texts and items: every string's allocation, each
+  // shared feed title once, and the item records themselves.
+  size_t HeldBytes() const;
 
   std::string m_strTitle;
   std::string m_strLink;
   std::string m_strDescription;
   std::vector<std::unique_ptr<CRssItem>> m_Items;
+
+ private:
+  size_t m_nItemBytes = 0;  // the items' fields and their feed titles, as charged when added
 };
 
 // The link F2 opens for an item: its link, or its guid when the link is empty.

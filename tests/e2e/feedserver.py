@@ -9,6 +9,7 @@ protocol) so a test can tell which route fetched.
   /huge      a 100 MB reply with its length announced
   /broken    RSS cut off in the middle of an item
   /reset     the connection is reset
+  /longtitle a valid feed under the size cap: a 7 MiB channel title and 500 small items
 
 As a program (for scripts/demo.sh --feed):  feedserver.py PORT
 """
@@ -22,6 +23,21 @@ import time
 
 FEEDS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "feed")
 HOSTILE_SECONDS = 90  # the slow handlers give up after this, whatever the client does
+
+
+LONG_TITLE_BYTES = 7 << 20
+LONG_TITLE_ITEMS = 500
+
+
+def long_title_feed():
+    """The 7 MiB-title feed, made once."""
+    if not hasattr(long_title_feed, "body"):
+        items = b"".join(b"<item><title>Item %d</title><description>Short.</description></item>" % i
+                         for i in range(LONG_TITLE_ITEMS))
+        long_title_feed.body = (b'<?xml version="1.0"?><rss version="2.0"><channel><title>'
+                                + b"Long " * (LONG_TITLE_BYTES // 5) + b"</title>" + items
+                                + b"</channel></rss>")
+    return long_title_feed.body
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -44,6 +60,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             elif path == "/broken":
                 self.reply(b'<?xml version="1.0"?><rss version="2.0"><channel><title>Broken</title>'
                            b'<item><title>half a head')
+            elif path == "/longtitle":
+                self.reply(long_title_feed())
             elif path == "/reset":
                 self.request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 self.request.close()

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "feed/autodial_guard.h"
 #include "feed/feed_address.h"
 #include "feed/feed_fetch.h"
 #include "feed/feed_text.h"
@@ -16,6 +17,22 @@ TEST(FeedAddress, NetworkPrefixes) {
     EXPECT_TRUE(IsNetworkAddress(a)) << a;
   for (const char* a : {"C:\\feeds\\a.xml", "feed.xml", "http:/h", "httpx://h/", "", "ww.h/"})
     EXPECT_FALSE(IsNetworkAddress(a)) << a;
+}
+
+// Only a file on a local drive is read: every other form could make the system connect
+// to a host named in the package, with the user's credentials.
+TEST(FeedAddress, LocalFeedsOnlyFromLocalDrives) {
+  const DriveIsLocalFn cLocal = [](char d) { return d == 'C' || d == 'c'; };
+  EXPECT_EQ(FeedSourceOf("http://h/f.xml", cLocal), FeedSource::Network);
+  for (const char* p : {"C:\\feeds\\a.xml", "c:/feeds/a.xml", "C:\\a", "C:\\cone\\com10.xml"})
+    EXPECT_EQ(FeedSourceOf(p, cLocal), FeedSource::LocalFile) << p;
+  for (const char* p : {"\\\\host\\share\\f.xml", "//host/share/f.xml", "\\\\?\\UNC\\host\\s\\f.xml",
+                        "\\\\?\\C:\\f.xml", "\\\\.\\pipe\\p", "\\\\host@80\\f.xml", "\\/host/f.xml",
+                        "file://host/f.xml", "f.xml", "feeds\\f.xml", "\\f.xml", "C:f.xml", "C:", "C:\\",
+                        "1:\\f.xml", "Z:\\f.xml", "C:\\x\\CON", "C:\\nul.xml", "C:\\x\\com1.txt\\",
+                        "C:\\LPT9 .log", ""})
+    EXPECT_EQ(FeedSourceOf(p, cLocal), FeedSource::Refused) << p;  // Z: is remote here
+  EXPECT_EQ(FeedSourceOf("C:\\f.xml", nullptr), FeedSource::Refused);
 }
 
 TEST(FeedAddress, SocketTargetDropsTheSchemePresent) {
@@ -71,6 +88,39 @@ TEST(FeedAddress, Base64) {
   EXPECT_EQ(Base64Coder("Aladdin:open sesame"), "QWxhZGRpbjpvcGVuIHNlc2FtZQ==");
   EXPECT_EQ(Base64Coder("\xFF\xFE\x00"), "//4=");
   EXPECT_EQ(Base64Coder(std::string("\xFB\xFF\x00", 3)), "+/8A");
+}
+
+namespace {
+struct FakeAutodial : AutodialStore {
+  int value = 1;  // autodial on
+  std::vector<int> writes;
+  int Get() override { return value; }
+  void Set(int state) override { writes.push_back(value = state); }
+};
+}  // namespace
+
+// Autodial is off only while a fetch runs and comes back exactly once, also when the run
+// ends in the middle of a fetch; after the end no fetch turns it off again.
+TEST(Autodial, RestoredOnceOnEveryPath) {
+  FakeAutodial store;
+  AutodialGuard guard(store);
+  ASSERT_TRUE(guard.BeginFetch());
+  EXPECT_EQ(store.value, 0);
+  guard.EndFetch();
+  EXPECT_EQ(store.value, 1);
+  ASSERT_TRUE(guard.BeginFetch());
+  guard.EndRun();  // closed while the fetch hangs
+  EXPECT_EQ(store.value, 1);
+  guard.EndFetch();  // the fetch returns late
+  EXPECT_FALSE(guard.BeginFetch());
+  guard.EndRun();
+  EXPECT_EQ(store.writes, (std::vector<int>{0, 1, 0, 1}));
+  FakeAutodial unset;
+  unset.value = -1;
+  AutodialGuard untouched(unset);
+  EXPECT_TRUE(untouched.BeginFetch());
+  untouched.EndRun();
+  EXPECT_TRUE(unset.writes.empty());
 }
 
 TEST(HttpRequest, PlainAndThroughAProxy) {
@@ -163,6 +213,19 @@ TEST(HttpReply, Caps) {
   EXPECT_EQ(longLine.Feed("HTTP/1.0 200 " + std::string(kMaxReplyHeaderBytes + 1, 'x')), S::Failed);
 }
 
+// Chunk-size lines and chunk ends are the body's framing: they count against the body
+// cap (with the body), never against the headers' allowance.
+TEST(HttpReply, ChunkFramingCountsAgainstTheBodyCapOnly) {
+  const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+  std::string chunks;
+  for (int i = 0; i < 100000; ++i) chunks += "1\r\nx\r\n";
+  HttpReplyParser many;
+  EXPECT_EQ(many.Feed(head + chunks + "0\r\nX-T: 1\r\n\r\n"), S::Done);
+  EXPECT_EQ(many.Body(), std::string(100000, 'x'));
+  HttpReplyParser framed(2000);  // 1500 body bytes under the cap, with 7500 of framing
+  EXPECT_EQ(framed.Feed(head + chunks.substr(0, 1500 * 6)), S::Failed);
+}
+
 TEST(FeedText, DecodedIntoTheCodePage) {
   // Native builds convert to Windows-1252.
   EXPECT_EQ(DecodeFeedBytes("<?xml version=\"1.0\" encoding=\"UTF-8\"?>Caf\xC3\xA9 \xE2\x82\xAC \xCE\xA9"),
@@ -223,7 +286,7 @@ TEST(FeedLoop, OnlyTheSecondAnswers) {
   RunFeedLoop(record, f);
   EXPECT_EQ(record.m_nDelivered.load(), 1);
   ASSERT_EQ(channel.GetItemCount(), 1);
-  EXPECT_EQ(channel.GetItem(0)->m_strFeedTitle, "G");
+  EXPECT_EQ(channel.GetItem(0)->FeedTitle(), "G");
 }
 
 TEST(FeedLoop, NothingDeliveredStillFinishes) {
@@ -243,6 +306,23 @@ TEST(FeedLoop, NothingDeliveredStillFinishes) {
   noChannel.m_strAddresses = "huge";
   RunFeedLoop(noChannel, f);
   EXPECT_EQ(noChannel.m_nFinished.load(), 1);
+}
+
+// Whatever the fetch or the parse throws (memory running out first of all) ends the loop
+// as finished with nothing delivered: the saver goes on without a box.
+TEST(FeedLoop, AThrowFinishesWithoutDelivery) {
+  struct Throwing : FeedFetcher {
+    std::string FetchFeedText(const std::string&) override { throw std::bad_alloc(); }
+  } f;
+  CRssChannel channel;
+  CThreadData record;
+  record.m_pChannel = &channel;
+  for (const char* list : {"a", "a;b"}) {
+    record.m_strAddresses = list;
+    EXPECT_NO_THROW(RunFeedLoop(record, f));
+    EXPECT_EQ(record.m_nDelivered.load(), 0) << list;
+    EXPECT_EQ(record.m_nFinished.load(), 1) << list;
+  }
 }
 
 TEST(FeedLoop, OurSampleFeeds) {
@@ -275,7 +355,7 @@ TEST(FeedLoop, OurSampleFeeds) {
             "Departures move by ten minutes.\r\nTickets stay the same &amp; so do the fares.\r\n");
   EXPECT_EQ(channel.GetItem(2)->m_strTitle, "Lighthouse open for visits \x96 weekends only");
   EXPECT_EQ(channel.GetItem(2)->m_strDescription, "No description.");
-  EXPECT_EQ(channel.GetItem(3)->m_strFeedTitle, "Second Feed");
+  EXPECT_EQ(channel.GetItem(3)->FeedTitle(), "Second Feed");
   EXPECT_EQ(channel.GetItem(5)->m_strTitle, "Na\xEFve r\xE9sum\xE9");
   EXPECT_EQ(channel.GetItem(5)->m_strDescription, "\x80 5");
   EXPECT_EQ(channel.m_strTitle, "Caf\xE9 Latin");

@@ -61,6 +61,7 @@ TEST(RssScan, CharacterReferences) {
   EXPECT_EQ(DecodeCharacterReferences("&nbsp;&copy;&"), "&nbsp;&copy;&");
   // The Windows-1252 byte of U+00E9 and U+20AC; the default character for U+03A9.
   EXPECT_EQ(DecodeCharacterReferences("&#233;&#x20AC;&#937;"), "\xE9\x80?");
+  EXPECT_EQ(DecodeCharacterReferences("&#x20ac;&#x4a;&#xe9;&#xfF;"), "\x80J\xE9\xFF");
   // Truncated or overlong references stay inside the text; character 0 is dropped.
   EXPECT_EQ(DecodeCharacterReferences("x&#6"), "x\x06");
   EXPECT_EQ(DecodeCharacterReferences("&#0;z"), "z");
@@ -84,9 +85,9 @@ TEST(RssChannel, FeedsAccumulateInFetchOrder) {
   ASSERT_EQ(channel.GetItemCount(), 3);
   EXPECT_EQ(channel.m_strTitle, "Second");
   EXPECT_EQ(channel.GetItem(0)->m_strTitle, "1a");
-  EXPECT_EQ(channel.GetItem(0)->m_strFeedTitle, "First");
+  EXPECT_EQ(channel.GetItem(0)->FeedTitle(), "First");
   EXPECT_EQ(channel.GetItem(2)->m_strTitle, "2a");
-  EXPECT_EQ(channel.GetItem(2)->m_strFeedTitle, "Second");
+  EXPECT_EQ(channel.GetItem(2)->FeedTitle(), "Second");
   EXPECT_EQ(channel.GetItem(3), nullptr);
   EXPECT_EQ(channel.GetItem(-1), nullptr);
 }
@@ -123,4 +124,28 @@ TEST(RssChannel, KeepsAtMostTheItemCap) {
   EXPECT_TRUE(channel.Parse(Feed("More", "<item><title>late</title></item>")));
   EXPECT_EQ(channel.GetItemCount(), static_cast<int>(kMaxFeedItems));
   EXPECT_EQ(channel.GetItem(499)->m_strTitle, "499");
+}
+
+// What the channel holds stays within a small multiple of the text: a 7 MiB channel title
+// (under the feed cap) is held once, not once per item (3.5 GB over 500 items: a
+// bad_alloc in a 32-bit process), and elements nested into each other cost at most the
+// stated factor. Past the items' budget further items are skipped.
+TEST(RssChannel, MemoryStaysWithinItsBound) {
+  std::string items;
+  for (int i = 0; i < 500; ++i) items += "<item><title>x</title></item>";
+  const std::string longTitle = Feed(std::string(7u << 20, 'T'), items);
+  const std::string nested = "<rss v><channel><title><link><description><item><title><author><link><guid>"
+                       "<description>" + std::string(1u << 20, 'n') + "</description></guid></link>"
+                       "</author></title></item></description></link></title></channel></rss>";
+  for (const std::string* text : {&longTitle, &nested}) {
+    CRssChannel channel;
+    ASSERT_TRUE(channel.Parse(*text));
+    EXPECT_LE(channel.HeldBytes(), ChannelMemoryBound(text->size(), channel.GetItemCount()));
+    EXPECT_EQ(channel.GetItem(channel.GetItemCount() - 1)->FeedTitle(), channel.m_strTitle);
+  }
+  CRssChannel budget;
+  size_t parsed = 0;
+  while (budget.Parse(nested) && parsed < 64u << 20) parsed += nested.size();
+  EXPECT_LT(budget.GetItemCount(), 64);
+  EXPECT_LE(budget.HeldBytes(), kMaxChannelItemBytes + 4 * nested.size());
 }

@@ -75,7 +75,7 @@ DibHandle RenderFeedCard(const CRssItem& item) {
   if (!dc) return nullptr;
   const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
 
-  const int w1 = MeasureLine(dc, FeedTitleFont, item.m_strFeedTitle);
+  const int w1 = MeasureLine(dc, FeedTitleFont, item.FeedTitle());
   const int w2 = MeasureLine(dc, FeedTextFont, item.m_strTitle);
   const int w3 = MeasureLine(dc, TextFont, item.m_strDate);
   // The fonts follow the screen's dpi; above 96 the rows grow with them.
@@ -109,11 +109,11 @@ DibHandle RenderFeedCard(const CRssItem& item) {
     for (const POINT offset : {POINT{1, 1}, POINT{0, 2}, POINT{-1, 1}, POINT{0, 0}}) {
       RECT r = heading;
       OffsetRect(&r, offset.x, offset.y);
-      DrawLine(dc, FeedTitleFont, kHaloColour, item.m_strFeedTitle, r, kDrawLine);
+      DrawLine(dc, FeedTitleFont, kHaloColour, item.FeedTitle(), r, kDrawLine);
     }
     RECT shadowed = heading;
     OffsetRect(&shadowed, 0, 1);
-    DrawLine(dc, FeedTitleFont, kHeadingColour, item.m_strFeedTitle, shadowed, kDrawLine);
+    DrawLine(dc, FeedTitleFont, kHeadingColour, item.FeedTitle(), shadowed, kDrawLine);
 
     const Rgb body = DibGetPixelRgb(box, kFeedBodyColourX, kFeedBodyColourY);
     const HBRUSH brush = CreateSolidBrush(RGB(body.red, body.green, body.blue));

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "feed/autodial_guard.h"
 #include "feed/feed_address.h"
 #include "feed/feed_fetch.h"
 #include "feed/http_reply.h"
@@ -278,7 +279,7 @@ std::string SocketExchange(const HttpTarget& target, const HttpProxy& proxy, ULO
         if (n < 0) break;  // failed or timed out
         const auto state = n == 0 ? reply.Finish() : reply.Feed(std::string_view(piece, static_cast<size_t>(n)));
         if (state == HttpReplyParser::State::Done) {
-          body = reply.Body();
+          body = reply.TakeBody();  // moved: one copy of the feed, not two
           break;
         }
         if (state == HttpReplyParser::State::Failed) break;
@@ -323,7 +324,11 @@ struct Attempt {
 
 DWORD WINAPI AttemptProc(void* parameter) {
   auto* attempt = static_cast<Attempt*>(parameter);
-  attempt->text = FetchNetwork(attempt->address, attempt->deadline);
+  try {
+    attempt->text = FetchNetwork(attempt->address, attempt->deadline);
+  } catch (...) {
+    attempt->text.clear();  // out of memory: this feed yields nothing
+  }
   FetchesInFlight.fetch_sub(1);
   attempt->Leave();
   return 0;
@@ -335,8 +340,15 @@ class Win32FeedFetcher final : public FeedFetcher {
 };
 
 DWORD WINAPI FeedThreadProc(void* parameter) {
-  Win32FeedFetcher fetcher;
-  RunFeedLoop(*static_cast<CThreadData*>(parameter), fetcher);
+  auto& record = *static_cast<CThreadData*>(parameter);
+  // The loop catches what the fetches and the parse throw; nothing may leave a thread
+  // routine, so whatever gets here still marks the thread finished.
+  try {
+    Win32FeedFetcher fetcher;
+    RunFeedLoop(record, fetcher);
+  } catch (...) {
+    record.m_nFinished.store(1, std::memory_order_release);
+  }
   return 0;
 }
 
@@ -379,12 +391,54 @@ void SetAutodialState(int state) {
   RegCloseKey(key);
 }
 
+namespace {
+
+class RegistryAutodial final : public AutodialStore {
+ public:
+  int Get() override { return GetAutodialState(); }
+  void Set(int state) override { SetAutodialState(state); }
+};
+RegistryAutodial AutodialRegistry;
+AutodialGuard Autodial(AutodialRegistry);
+
+// Puts autodial back when the fetch returns, however it returns.
+struct AutodialFetchScope {
+  AutodialFetchScope() = default;
+  AutodialFetchScope(const AutodialFetchScope&) = delete;
+  AutodialFetchScope& operator=(const AutodialFetchScope&) = delete;
+  ~AutodialFetchScope() { Autodial.EndFetch(); }
+};
+
+// Fixed, removable, optical and RAM drives; a network drive, or a letter that names no
+// drive, is not local.
+bool DriveIsLocal(char letter) {
+  const char root[] = {letter, ':', '\\', '\0'};
+  switch (GetDriveTypeA(root)) {
+    case DRIVE_FIXED:
+    case DRIVE_REMOVABLE:
+    case DRIVE_CDROM:
+    case DRIVE_RAMDISK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
 std::string FetchFeedText(const std::string& address) {
   if (address.empty()) return {};
-  if (!IsNetworkAddress(address)) return ReadWholeFile(address.c_str());
+  switch (FeedSourceOf(address, DriveIsLocal)) {
+    case FeedSource::Refused:
+      return {};
+    case FeedSource::LocalFile:
+      return ReadWholeFile(address.c_str());
+    case FeedSource::Network:
+      break;
+  }
 
-  const int autodial = GetAutodialState();
-  if (autodial != -1) SetAutodialState(0);
+  if (!Autodial.BeginFetch()) return {};  // the run has ended
+  const AutodialFetchScope autodialBack;
   auto* attempt = new Attempt;
   attempt->address = address;
   attempt->deadline = GetTickCount64() + kFeedDeadlineMs;
@@ -397,14 +451,19 @@ std::string FetchFeedText(const std::string& address) {
     CloseHandle(thread);
   } else {
     FetchesInFlight.fetch_sub(1);
-    text = FetchNetwork(address, attempt->deadline);
+    try {
+      text = FetchNetwork(address, attempt->deadline);
+    } catch (...) {
+      text.clear();
+    }
     attempt->Leave();  // the thread's share
   }
   attempt->Leave();
-  if (autodial != -1) SetAutodialState(autodial);
   if (text.size() > kMaxFeedBytes) text.clear();
   return text;
 }
+
+void EndFeedRun() { Autodial.EndRun(); }
 
 bool FeedFetchesInFlight() { return FetchesInFlight.load() != 0; }
 

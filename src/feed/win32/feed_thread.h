@@ -16,8 +16,9 @@ inline constexpr DWORD kFeedConnectTimeoutMs = 8000;
 inline constexpr DWORD kFeedReceiveTimeoutMs = 8000;
 inline constexpr DWORD kFeedDeadlineMs = 20000;
 
-// The bytes of one feed: a local file, or the first network route that yields text.
-// Empty on failure, past the deadline, or when the feed exceeds kMaxFeedBytes.
+// The bytes of one feed: a file on a local drive (FeedSourceOf), or the first network
+// route that yields text. Empty on failure, past the deadline, for an address that is
+// neither, once the run has ended, or when the feed exceeds kMaxFeedBytes.
 std::string FetchFeedText(const std::string& address);
 
 // -1 when there is no setting, else the autodial state; the state written back.
@@ -27,6 +28,11 @@ void SetAutodialState(int state);
 // Starts the thread that fills record.m_pChannel from record.m_strAddresses. Null when
 // the thread could not be started.
 HANDLE StartFeedThread(CThreadData& record);
+
+// The run's end, on the user-interface thread before the process ends: a fetch still
+// under way has its autodial state put back now (exactly once, never again by the fetch),
+// and no later fetch begins or switches autodial off.
+void EndFeedRun();
 
 // Whether a fetch is still running (one abandoned past its deadline may be inside a
 // platform call).

@@ -226,6 +226,7 @@ void OnDestroy() {
     CloseHandle(Run.feedThread);  // never waited for: the process's end ends it
     Run.feedThread = nullptr;
   }
+  EndFeedRun();  // autodial back as the user had it, before the process ends
   if (!Run.preview) SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
   DeleteInterfaceFonts();
   WipeTempFiles();
