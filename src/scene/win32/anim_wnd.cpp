@@ -1,7 +1,9 @@
 #include "scene/win32/anim_wnd.h"
 
 #include <mmsystem.h>
+#include <psapi.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -64,6 +66,75 @@ class FrameTimeLog {
  private:
   std::string m_path;
   std::vector<double> m_times;
+};
+
+// The process's handles as the system's handle list counts them: where the handle count
+// itself is not kept (Wine answers 0), the list still is.
+DWORD HandlesInSystemList() {
+  using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  struct Entry {
+    USHORT process, creator;
+    UCHAR type, attributes;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+  };
+  struct List {
+    ULONG count;
+    Entry entries[1];
+  };
+  if (!query) return 0;
+  std::vector<uint8_t> buffer(1 << 20);
+  for (int attempt = 0; attempt < 4; ++attempt, buffer.resize(buffer.size() * 4)) {
+    ULONG needed = 0;
+    if (query(16 /* SystemHandleInformation */, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0)
+      continue;
+    const auto* list = reinterpret_cast<const List*>(buffer.data());
+    const size_t room = (buffer.size() - offsetof(List, entries)) / sizeof(Entry);
+    DWORD mine = 0;
+    for (size_t i = 0; i < list->count && i < room; ++i)
+      mine += list->entries[i].process == static_cast<USHORT>(GetCurrentProcessId());
+    return mine;
+  }
+  return 0;
+}
+
+// Test diagnostic, off unless QV_TEST_RESOURCES names a file: every 30 s of the frame
+// loop (and once at its start) a line with what the process holds is appended to it,
+// "<ms> private=<bytes> handles=<n> gdi=<n> user=<n>", so a long run shows any growth.
+class ResourceLog {
+ public:
+  static constexpr double kPeriodMs = 30000;
+
+  ResourceLog() {
+    char path[MAX_PATH] = {};
+    const DWORD n = GetEnvironmentVariableA("QV_TEST_RESOURCES", path, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) m_path = path;
+  }
+  void Tick(double ms) {
+    if (m_path.empty() || ms < m_next) return;
+    m_next += kPeriodMs;
+    const HANDLE self = GetCurrentProcess();
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    // The commit charge is the private memory; Wine fills only the older field.
+    const SIZE_T privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+    DWORD handles = 0;
+    if (!GetProcessHandleCount(self, &handles) || handles == 0) handles = HandlesInSystemList();
+    FILE* f = std::fopen(m_path.c_str(), "a");
+    if (!f) return;
+    std::fprintf(f, "%.0f private=%llu handles=%lu gdi=%lu user=%lu\n", ms,
+                 static_cast<unsigned long long>(privateBytes), handles, GetGuiResources(self, GR_GDIOBJECTS),
+                 GetGuiResources(self, GR_USEROBJECTS));
+    std::fclose(f);
+  }
+
+ private:
+  std::string m_path;
+  double m_next = 0;
 };
 
 // A BITMAPINFO view of the back buffer's own header and colour table.
@@ -301,12 +372,14 @@ void CAnimWnd::RunFrameLoop(bool fast, const std::function<void()>& tick) {
   timeBeginPeriod(resolution);
 
   FrameTimeLog frameTimes;
+  ResourceLog resources;
   CPerfTimer clock;
   clock.Start();
   FramePacer pacer(period);
   bool pumping = true;
   while (pumping && IsWindow()) {
     frameTimes.Record(clock.ElapsedMs());
+    resources.Tick(clock.ElapsedMs());
     tick();
     pacer.CatchUp(clock.ElapsedMs());
     while (pumping && pacer.MustWait(clock.ElapsedMs())) {
