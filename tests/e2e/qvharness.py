@@ -503,9 +503,11 @@ class PreviewHost:
     """The stand-in for the display-settings dialog: a window with a 152 x 112 area in
     which it starts the saver with "/p <area>"."""
 
-    def __init__(self, seconds=60, saver=None):
+    def __init__(self, seconds=60, saver=None, extra_env=None):
         self.out = tempfile.NamedTemporaryFile(mode="w+", prefix="qvhost-", delete=False)
-        self.proc = subprocess.Popen([WINE64, PREVIEW_HOST, saver or ensure_packed_saver(), str(seconds)], env=env(),
+        # The saver inherits the host's environment (extra_env too).
+        self.proc = subprocess.Popen([WINE64, PREVIEW_HOST, saver or ensure_packed_saver(), str(seconds)],
+                                     env=env(extra_env),
                                      stdin=subprocess.DEVNULL, stdout=self.out,
                                      stderr=subprocess.DEVNULL, start_new_session=True)
         try:
@@ -518,7 +520,7 @@ class PreviewHost:
         if not m:
             self.kill()
             raise DriveError(f"preview host said {line!r}")
-        self.area, self.host = int(m.group(1)), int(m.group(2))
+        self.area, self.host, self.saver_pid = int(m.group(1)), int(m.group(2)), int(m.group(3))
 
     def output(self):
         with open(self.out.name) as f:
@@ -556,6 +558,18 @@ def read_frame_times(path):
             elif line:
                 starts.append(float(line))
     return starts, marks
+
+
+def read_diagnostic(path):
+    """The key=value lines QV_TEST_DIAGNOSTIC_FILE names, as a dict (empty when missing)."""
+    values = {}
+    if os.path.exists(path):
+        with open(path, encoding="latin-1") as f:
+            for line in f:
+                key, sep, value = line.rstrip("\n").partition("=")
+                if sep:
+                    values[key] = value
+    return values
 
 
 def run_saver(*args, timeout=20, exe=None):
