@@ -25,6 +25,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 os.environ.setdefault("QV_BUILD_DIR", os.path.join(ROOT, "build", "win64"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 import qvharness as h  # noqa: E402
+from demo import with_feeds  # noqa: E402
 from feedserver import FeedServer  # noqa: E402
 
 SAMPLE_SECONDS = 30
@@ -73,9 +74,7 @@ def pack_demo_with_feeds(folder, server):
     subprocess.run([sys.executable, os.path.join(h.DEMO, "make_media.py"), os.path.join(folder, "media")],
                    check=True, timeout=120)
     with open(os.path.join(h.DEMO, "demo.toml")) as f:
-        manifest = f.read()
-    feeds = f'FeedAddresses = ["{server.url("news_utf8.xml")}", "{server.url("second.xml")}"]\n'
-    manifest = re.sub(r"^(WebAddress = .*\n)", lambda m: m.group(1) + feeds, manifest, count=1, flags=re.M)
+        manifest = with_feeds(f.read(), server)
     path = os.path.join(folder, "soak.toml")
     with open(path, "w") as f:
         f.write(manifest)

@@ -8,34 +8,8 @@ import time
 import unittest
 
 import qvharness as h
-from test_media import FACE, NAVY
+from test_media import FACE, HEAD, NAVY
 from test_scene import red_box
-
-MANIFEST = """
-ScrName = "Quorvex Splash Test"
-RightsLine = "(c) Quorvex testers"
-NoSplash = false
-SplashSeconds = 2
-{picture}
-
-[Document]
-m_nDesignWidth = 1024
-m_nDesignHeight = 768
-m_bFastTiming = true
-m_nBackgroundKind = 2
-m_crBackColor = 0x800000
-
-[[Document.Sprites]]
-class = "CAnimSprite"
-m_strName = "Red square"
-m_nX = 100
-m_nY = 60
-m_bTransparent = false
-m_Picture = "red.png"
-m_dVx = 60
-m_nMotion = 1
-m_nEdgeMode = 2
-"""
 
 CARD = (337, 351, 687, 416)  # the 350 x 65 card in the middle of 1024 x 768
 MAX_GAP_MS = 100
@@ -52,7 +26,7 @@ class Splash(unittest.TestCase):
     def saver(self, name, picture=""):
         manifest = os.path.join(self.folder, name + ".toml")
         with open(manifest, "w") as f:
-            f.write(MANIFEST.format(picture=picture))
+            f.write(HEAD.format(splash="NoSplash = false\nSplashSeconds = 2\n" + picture, media=""))
         exe = os.path.join(self.folder, name + ".scr")
         p = h.pack(manifest, exe)
         if p.returncode != 0:

@@ -36,6 +36,13 @@ bool Windows7OrLater() {
   return info.dwMajorVersion > 6 || (info.dwMajorVersion == 6 && info.dwMinorVersion >= 1);
 }
 
+// The file a test diagnostic's variable names; empty when it is not set.
+std::string DiagnosticPath(const char* variable) {
+  char path[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableA(variable, path, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? path : "";
+}
+
 // Test diagnostic, off unless QV_TEST_FRAME_TIMES names a file: the start time of each
 // frame of the loop, in milliseconds from its start, written one a line when the loop
 // ends, after comment lines with the start-up marks. Only the first kMaxEntries frames
@@ -44,12 +51,8 @@ class FrameTimeLog {
  public:
   static constexpr size_t kMaxEntries = 100000;
 
-  FrameTimeLog() {
-    char path[MAX_PATH] = {};
-    const DWORD n = GetEnvironmentVariableA("QV_TEST_FRAME_TIMES", path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
-    m_path = path;
-    m_times.reserve(kMaxEntries);  // no allocation while the loop runs
+  FrameTimeLog() : m_path(DiagnosticPath("QV_TEST_FRAME_TIMES")) {
+    if (!m_path.empty()) m_times.reserve(kMaxEntries);  // no allocation while the loop runs
   }
   void Record(double ms) {
     if (!m_path.empty() && m_times.size() < kMaxEntries) m_times.push_back(ms);
@@ -108,11 +111,7 @@ class ResourceLog {
  public:
   static constexpr double kPeriodMs = 30000;
 
-  ResourceLog() {
-    char path[MAX_PATH] = {};
-    const DWORD n = GetEnvironmentVariableA("QV_TEST_RESOURCES", path, MAX_PATH);
-    if (n > 0 && n < MAX_PATH) m_path = path;
-  }
+  ResourceLog() : m_path(DiagnosticPath("QV_TEST_RESOURCES")) {}
   void Tick(double ms) {
     if (m_path.empty() || ms < m_next) return;
     m_next += kPeriodMs;
