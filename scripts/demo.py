@@ -29,13 +29,17 @@ import qvharness as h  # noqa: E402
 from feedserver import FeedServer  # noqa: E402
 
 
+def with_feeds(manifest, server):
+    """A saver manifest's text with the server's two feeds added after its web address."""
+    feeds = f'FeedAddresses = ["{server.url("news_utf8.xml")}", "{server.url("second.xml")}"]\n'
+    return re.sub(r"^(WebAddress = .*\n)", lambda m: m.group(1) + feeds, manifest, count=1, flags=re.M)
+
+
 def pack_with_feeds(saver, server):
     """The demo's manifest with the server's two feeds added, packed beside the demo."""
     src = os.path.join(os.path.dirname(saver), "demo-src")
     with open(os.path.join(src, "demo.toml")) as f:
-        manifest = f.read()
-    feeds = f'FeedAddresses = ["{server.url("news_utf8.xml")}", "{server.url("second.xml")}"]\n'
-    manifest = re.sub(r"^(WebAddress = .*\n)", lambda m: m.group(1) + feeds, manifest, count=1, flags=re.M)
+        manifest = with_feeds(f.read(), server)
     path = os.path.join(src, "demo-feed.toml")
     with open(path, "w") as f:
         f.write(manifest)

@@ -98,4 +98,16 @@ bool PlaysFromMemory(std::string_view path, uint64_t fileSize) {
   return UpperExtension(path) == "WAV" && fileSize >= 1 && fileSize < kWaveClipLimit;
 }
 
+SoundPreload PlanSoundPreload(const SoundSlotFacts& sound, bool muted) {
+  // Muted: the clip would open a device that never plays.
+  if (sound.name.empty() || muted || UpperExtension(sound.name) != "WAV") return SoundPreload::None;
+  if (sound.embedded) return sound.embeddedSize < kWaveClipLimit ? SoundPreload::Block : SoundPreload::None;
+  return PlaysFromMemory(sound.name, sound.fileSize) ? SoundPreload::File : SoundPreload::None;
+}
+
+SoundRoute PlanSoundRoute(const SoundSlotFacts& sound) {
+  if (UpperExtension(sound.name).empty()) return SoundRoute::None;
+  return sound.embedded ? SoundRoute::Block : SoundRoute::File;
+}
+
 }  // namespace qv

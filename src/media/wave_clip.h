@@ -62,4 +62,20 @@ bool PlaysFromMemory(std::string_view path, uint64_t fileSize);
 // The text after the last '.' of a name, upper-cased; empty without a '.'.
 std::string UpperExtension(std::string_view path);
 
+// The document's background sound as the scene sees it.
+struct SoundSlotFacts {
+  std::string_view name;      // the stored name or path; empty when there is no sound
+  bool embedded = false;      // the document carries the bytes
+  uint64_t embeddedSize = 0;  // their count
+  uint64_t fileSize = 0;      // the named file's size (0: missing, a folder); unused when embedded
+};
+// What the scene's start loads into its clip: nothing, the embedded bytes, or the file.
+// Only a short "WAV" sound is preloaded, and nothing while the user mutes the sound.
+enum class SoundPreload { None, Block, File };
+SoundPreload PlanSoundPreload(const SoundSlotFacts& sound, bool muted);
+// How the sound starts when the clip did not play it: through a temporary copy of the
+// embedded bytes, through the named file, or not at all (a name without an extension).
+enum class SoundRoute { None, Block, File };
+SoundRoute PlanSoundRoute(const SoundSlotFacts& sound);
+
 }  // namespace qv

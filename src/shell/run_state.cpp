@@ -31,4 +31,19 @@ PreviewTiming ChoosePreviewTiming(uint32_t minPeriodMs, uint32_t maxPeriodMs) {
   return {period, period <= 12};
 }
 
+std::vector<RunCleanup> RunCleanupOrder(bool preview, bool fixedPreview) {
+  using enum RunCleanup;
+  std::vector<RunCleanup> steps{Splash};
+  if (!preview) steps.push_back(BlackWindows);
+  steps.push_back(FeedThread);
+  if (!preview) steps.push_back(Cursor);
+  steps.insert(steps.end(), {Fonts, PackageHeader, Timer});
+  if (preview && fixedPreview) {
+    steps.insert(steps.end(), {ExtractedFiles, FixedPreviewPicture, TempFolder, Quit});
+  } else {
+    steps.insert(steps.end(), {Scene, ExtractedFiles, TempFolder, Mixer, FeedLibraries, Quit});
+  }
+  return steps;
+}
+
 }  // namespace qv

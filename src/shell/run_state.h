@@ -3,6 +3,7 @@
 // machines; the Win32 run carries out the actions.
 #pragma once
 #include <cstdint>
+#include <vector>
 
 namespace qv {
 
@@ -40,5 +41,28 @@ struct PreviewTiming {
   bool fastTiming;
 };
 PreviewTiming ChoosePreviewTiming(uint32_t minPeriodMs, uint32_t maxPeriodMs);
+
+// The steps of the run's clean-up at the saver window's destruction, in the order they
+// run. The temporary folder is wiped last of the file steps: the scene's media window
+// and the sound player hold their files until they are gone, and Windows refuses to
+// delete a file in use, so an earlier wipe would leave those files behind.
+enum class RunCleanup : uint8_t {
+  Splash,
+  BlackWindows,
+  FeedThread,
+  Cursor,
+  Fonts,
+  PackageHeader,
+  Timer,
+  Scene,            // the scene, its media window and its sound
+  ExtractedFiles,   // the package's extracted files and the scene's media file
+  FixedPreviewPicture,
+  TempFolder,       // every file of the temporary folder with the run's stem
+  Mixer,
+  FeedLibraries,
+  Quit,
+};
+// fixedPreview: a preview that shows only the fixed picture (no scene ran).
+std::vector<RunCleanup> RunCleanupOrder(bool preview, bool fixedPreview);
 
 }  // namespace qv

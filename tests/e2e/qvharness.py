@@ -45,7 +45,13 @@ WS_EX_TOOLWINDOW = 0x00000080
 
 
 class HarnessError(Exception):
-    pass
+    """A test could not go on: a wait on the saver timed out, a run or a pack failed."""
+
+
+class DriveError(HarnessError):
+    """The harness could not drive Wine or the display: a Wine program that did not start
+    or answer, a window list Wine did not give, a screenshot or an input that failed.
+    Nothing here is the saver's doing, so only this kind of error runs a test again."""
 
 
 def wineserver():
@@ -89,19 +95,22 @@ def run(argv, timeout=60, check=False, **kw):
     Output goes through temporary files, not pipes: Wine leaves service processes behind
     that inherit the handles, and a pipe would never report its end."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-        proc = subprocess.Popen(argv, env=kw.pop("env", env()), stdout=out, stderr=err,
-                                stdin=subprocess.DEVNULL, start_new_session=True, **kw)
+        try:
+            proc = subprocess.Popen(argv, env=kw.pop("env", env()), stdout=out, stderr=err,
+                                    stdin=subprocess.DEVNULL, start_new_session=True, **kw)
+        except OSError as exc:
+            raise DriveError(f"could not start {argv}: {exc}") from exc
         try:
             code = proc.wait(timeout=timeout)
         except subprocess.TimeoutExpired as exc:
             kill_group(proc)
-            raise HarnessError(f"timed out after {timeout}s: {argv}") from exc
+            raise DriveError(f"timed out after {timeout}s: {argv}") from exc
         out.seek(0)
         err.seek(0)
         p = subprocess.CompletedProcess(argv, code, out.read().decode(errors="replace"),
                                         err.read().decode(errors="replace"))
     if check and p.returncode != 0:
-        raise HarnessError(f"{argv} failed ({p.returncode}): {p.stderr.strip()[-500:]}")
+        raise DriveError(f"{argv} failed ({p.returncode}): {p.stderr.strip()[-500:]}")
     return p
 
 
@@ -126,7 +135,7 @@ def wine(args, timeout=60, check=False):
         time.sleep(0.5)
         p = run([WINE64] + args, timeout=timeout)
     if check and p.returncode != 0:
-        raise HarnessError(f"{args} failed ({p.returncode}): {p.stderr.strip()[-500:]}")
+        raise DriveError(f"{args} failed ({p.returncode}): {p.stderr.strip()[-500:]}")
     return p
 
 
@@ -153,7 +162,7 @@ def start_xvfb(screens=("1024x768x24",), xinerama=False):
                 break
             time.sleep(0.1)
         proc.kill()
-    raise HarnessError("could not start Xvfb")
+    raise DriveError("could not start Xvfb")
 
 
 # Xvfb puts every Xinerama head at (0, 0) and Wine takes its monitors from RandR outputs,
@@ -239,7 +248,7 @@ def start_xorg_dummy(positions):
             stop_x_server(proc, f":{n}")
             raise
         return f":{n}", proc
-    raise HarnessError(f"could not start Xorg with the dummy driver (logs: {STATE}/xorg-*.log)")
+    raise DriveError(f"could not start Xorg with the dummy driver (logs: {STATE}/xorg-*.log)")
 
 
 def stop_x_server(proc, disp):
@@ -409,7 +418,7 @@ def windows(parent=None):
     args = [QVWIN, "list"] if parent is None else [QVWIN, "children", str(parent)]
     p = wine(args, timeout=30)
     if p.returncode != 0:
-        raise HarnessError(f"the window list failed ({p.returncode}): {p.stderr.strip()[-300:]}")
+        raise DriveError(f"the window list failed ({p.returncode}): {p.stderr.strip()[-300:]}")
     return [Window(line) for line in p.stdout.splitlines() if line.count("\t") >= 11]
 
 
@@ -494,18 +503,24 @@ class PreviewHost:
     """The stand-in for the display-settings dialog: a window with a 152 x 112 area in
     which it starts the saver with "/p <area>"."""
 
-    def __init__(self, seconds=60, saver=None):
+    def __init__(self, seconds=60, saver=None, extra_env=None):
         self.out = tempfile.NamedTemporaryFile(mode="w+", prefix="qvhost-", delete=False)
-        self.proc = subprocess.Popen([WINE64, PREVIEW_HOST, saver or ensure_packed_saver(), str(seconds)], env=env(),
+        # The saver inherits the host's environment (extra_env too).
+        self.proc = subprocess.Popen([WINE64, PREVIEW_HOST, saver or ensure_packed_saver(), str(seconds)],
+                                     env=env(extra_env),
                                      stdin=subprocess.DEVNULL, stdout=self.out,
                                      stderr=subprocess.DEVNULL, start_new_session=True)
-        line = wait_for(lambda: self.output() if "\n" in self.output() else None, 30,
-                        what="the preview host to start the saver")
+        try:
+            line = wait_for(lambda: self.output() if "\n" in self.output() else None, 30,
+                            what="the preview host to start the saver")
+        except HarnessError as exc:  # our host, not the saver, did not come up
+            self.kill()
+            raise DriveError(str(exc)) from exc
         m = re.match(r"area=(\d+) host=(\d+) pid=(\d+)", line)
         if not m:
             self.kill()
-            raise HarnessError(f"preview host said {line!r}")
-        self.area, self.host = int(m.group(1)), int(m.group(2))
+            raise DriveError(f"preview host said {line!r}")
+        self.area, self.host, self.saver_pid = int(m.group(1)), int(m.group(2)), int(m.group(3))
 
     def output(self):
         with open(self.out.name) as f:
@@ -543,6 +558,18 @@ def read_frame_times(path):
             elif line:
                 starts.append(float(line))
     return starts, marks
+
+
+def read_diagnostic(path):
+    """The key=value lines QV_TEST_DIAGNOSTIC_FILE names, as a dict (empty when missing)."""
+    values = {}
+    if os.path.exists(path):
+        with open(path, encoding="latin-1") as f:
+            for line in f:
+                key, sep, value = line.rstrip("\n").partition("=")
+                if sep:
+                    values[key] = value
+    return values
 
 
 def run_saver(*args, timeout=20, exe=None):
@@ -638,7 +665,7 @@ def screenshot(save_as=None):
     p = subprocess.run(["import", "-display", display(), "-window", "root", "-depth", "8", "ppm:-"],
                        capture_output=True, timeout=30)
     if p.returncode != 0:
-        raise HarnessError(f"import failed: {p.stderr.decode(errors='replace')[-300:]}")
+        raise DriveError(f"import failed: {p.stderr.decode(errors='replace')[-300:]}")
     data = p.stdout
     fields, pos = [], 0
     while len(fields) < 4:  # magic, width, height, maxval; comments are not produced
@@ -651,7 +678,7 @@ def screenshot(save_as=None):
         pos = end
     pos += 1
     if fields[0] != b"P6" or fields[3] != b"255":
-        raise HarnessError(f"unexpected screenshot format {fields}")
+        raise DriveError(f"unexpected screenshot format {fields}")
     pic = Picture(int(fields[1]), int(fields[2]), data[pos:])
     if save_as:
         pic.save_png(save_as)
@@ -694,9 +721,11 @@ def reg_delete(key_path):
 
 def run_tests():
     """Runs the calling script's tests like unittest.main, then runs once more each test
-    that failed only with a HarnessError: the harness could not drive Wine (a window that
-    did not come, a start Wine failed) rather than the saver doing something wrong. The
-    first failure stays in the log, marked, and a failed assertion is never retried."""
+    that failed only with a DriveError: the harness could not drive Wine (a start Wine
+    failed, a window list it did not give) rather than the saver doing something wrong.
+    The first failure stays in the log, marked. A failed assertion and a timeout on what
+    the saver shows or does (a window that never comes or never goes, a saver that never
+    exits) are never retried: an intermittent hang must fail the run."""
     import unittest
     main_module = sys.modules["__main__"]
     suite = unittest.defaultTestLoader.loadTestsFromModule(main_module)
@@ -711,7 +740,7 @@ def run_tests():
         return lines[-1] if lines else ""
 
     retry = [t for t, trace in result.errors
-             if isinstance(t, unittest.TestCase) and raised(trace).startswith("qvharness.HarnessError")]
+             if isinstance(t, unittest.TestCase) and raised(trace).startswith("qvharness.DriveError")]
     if len(retry) != len(result.errors) or result.failures or result.unexpectedSuccesses:
         sys.exit(1)
     names = ", ".join(t.id() for t in retry)

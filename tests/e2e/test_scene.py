@@ -111,12 +111,22 @@ class Scene(unittest.TestCase):
     def test_preview_runs_the_scene_until_its_parent_goes(self):
         # Wine does not show what a process draws into another process's child window,
         # so the preview's pixels are checked by the renderer's tests, not here.
-        host = h.PreviewHost(saver=self.saver)
+        diag = os.path.join(h.STATE, "scene", "preview-diag.txt")
+        if os.path.exists(diag):
+            os.remove(diag)
+        host = h.PreviewHost(saver=self.saver, extra_env={"QV_TEST_DIAGNOSTIC_FILE": h.winpath(diag)})
         self.addCleanup(host.kill)
         child = h.wait_for_window("WindowsScreenSaverClass", "Preview", parent=host.area)
         self.assertEqual(child.size, (152, 112))
+        self.assertEqual(child.pid, host.saver_pid)
         time.sleep(1.5)
         self.assertIsNone(host.proc.poll())
+        # The saver is still there, with the scene's document loaded in preview mode.
+        self.assertEqual([w.pid for w in h.find_windows("WindowsScreenSaverClass", "Preview", parent=host.area)],
+                         [host.saver_pid])
+        values = h.read_diagnostic(diag)
+        self.assertEqual((values.get("DocumentSprites"), values.get("NoSplash"), values.get("FixedPreview")),
+                         ("1", "1", "0"), values)
         self.assertIn("saver-exit=0", host.close())
 
 

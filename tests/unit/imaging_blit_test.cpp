@@ -159,9 +159,10 @@ TEST(Blit, Depth16And32KnownValues) {
 }
 
 TEST(Blit, MarkersLeaveTheDestinationAtEveryOpacityAndMasksIgnoreTheKey) {
+  // The markers' values spelled out: a marker moved onto a visible colour must fail here.
   Plane src(4, 1, 32), dst(4, 1, 32);
   for (int x = 0; x < 4; ++x) {
-    const uint32_t s = x == 2 ? kMarker32 : 0x00406080u, dv = 0x12345678u;
+    const uint32_t s = x == 2 ? 0x01FFFFFFu : 0x00406080u, dv = 0x12345678u;
     std::memcpy(src.At(x, 0), &s, 4);
     std::memcpy(dst.At(x, 0), &dv, 4);
   }
@@ -186,7 +187,7 @@ TEST(Blit, MarkersLeaveTheDestinationAtEveryOpacityAndMasksIgnoreTheKey) {
   EXPECT_NE(Pixel32At(withKey, 2, 0), 0x12345678u);
 
   Plane src16(2, 1, 16), dst16(2, 1, 16);
-  const uint16_t words[2] = {kMarker16, 0x1234};
+  const uint16_t words[2] = {0xFFFF, 0x1234};
   std::memcpy(src16.Row(0), words, 4);
   std::memset(dst16.Row(0), 0x11, 4);
   for (int opacity : {0, 60, 100}) {

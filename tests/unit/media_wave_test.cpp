@@ -199,6 +199,31 @@ TEST(SoundChoice, ShortWaveFilesPlayFromMemory) {
   EXPECT_EQ(UpperExtension("noext"), "");
 }
 
+TEST(SoundChoice, PreloadAndStartRoutes) {
+  struct Case {
+    SoundSlotFacts sound;
+    bool muted;
+    SoundPreload preload;
+    SoundRoute route;
+  };
+  const Case cases[] = {
+      {{"a.wav", true, 0xFFFFF}, false, SoundPreload::Block, SoundRoute::Block},  // 1 MiB - 1 in memory
+      {{"a.WAV", true, 0x100000}, false, SoundPreload::None, SoundRoute::Block},  // 1 MiB: the control
+      {{"a.wav", false, 0, 0xFFFFF}, false, SoundPreload::File, SoundRoute::File},
+      {{"a.wav", false, 0, 0x100000}, false, SoundPreload::None, SoundRoute::File},
+      {{"a.wav", false, 0, 0}, false, SoundPreload::None, SoundRoute::File},  // missing: the control decides
+      {{"a.wav", true, 100}, true, SoundPreload::None, SoundRoute::Block},   // muted: no device opened
+      {{"a.mp3", true, 100}, false, SoundPreload::None, SoundRoute::Block},
+      {{"music", true, 100}, false, SoundPreload::None, SoundRoute::None},  // no extension: nothing starts
+      {{"C:\\dir.d\\music", false, 0, 100}, false, SoundPreload::None, SoundRoute::File},
+      {{"", false}, false, SoundPreload::None, SoundRoute::None},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(PlanSoundPreload(c.sound, c.muted), c.preload) << c.sound.name << " " << c.sound.embeddedSize;
+    EXPECT_EQ(PlanSoundRoute(c.sound), c.route) << c.sound.name;
+  }
+}
+
 }  // namespace
 }  // namespace qv
 

@@ -103,6 +103,22 @@ TEST(PackageReader, FindsTheTrailerBeforeACertificateTableInPe32Plus) {
   EXPECT_EQ(BlockLength(h, PackageBlock::Document), FullContents().Document.size());
 }
 
+TEST(PackageReader, ImageEndCoversASymbolTableOf18ByteEntries) {
+  // Symbols at 0x400: 10 entries of 18 bytes, then a string table whose first dword is
+  // its size. A package never starts before the end of the strings.
+  auto exe = MakeExecutable(false);  // its one section ends at 0x400
+  exe.resize(0x600);
+  PutU32At(exe, 0x130 + 12, 0x400);
+  PutU32At(exe, 0x130 + 16, 10);
+  PutU32At(exe, 0x400 + 10 * 18, 0x40);
+  MemoryByteSource src(exe);
+  EXPECT_EQ(InspectExecutable(src).imageEnd, 0x400u + 180 + 0x40);
+  // A string table beyond the file: the symbols alone.
+  PutU32At(exe, 0x130 + 16, 80);
+  MemoryByteSource beyond(exe);
+  EXPECT_EQ(InspectExecutable(beyond).imageEnd, 0x400u + 80 * 18);
+}
+
 TEST(PackageReader, ErrorCodesForEveryBrokenLayer) {
   PackageHeader h;
   // Not an executable and too short for the pointer at 456.

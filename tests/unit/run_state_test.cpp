@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <utility>
+
 #include "scene/frame_pacer.h"
 
 using namespace qv;
@@ -91,4 +94,20 @@ TEST(FramePacer, StartedLateCatchesUp) {
   FramePacer slow(kNormalFramePeriodMs);
   slow.CatchUp(1000.7);
   EXPECT_EQ(slow.Frame(), 20);
+}
+
+TEST(RunCleanup, FolderWipedOnlyAfterEverythingThatHoldsAFile) {
+  using enum RunCleanup;
+  for (const auto& [preview, fixed] : {std::pair{false, false}, {true, false}, {true, true}}) {
+    const std::vector<RunCleanup> steps = RunCleanupOrder(preview, fixed);
+    const auto at = [&](RunCleanup s) { return std::find(steps.begin(), steps.end(), s) - steps.begin(); };
+    const auto wipe = at(TempFolder);
+    ASSERT_LT(wipe, std::ssize(steps)) << preview << fixed;
+    EXPECT_GT(wipe, at(ExtractedFiles));
+    if (!fixed) {
+      EXPECT_GT(wipe, at(Scene));  // the media window and the sound player
+    }
+    EXPECT_EQ(steps.back(), Quit);
+    EXPECT_EQ(at(BlackWindows) < std::ssize(steps), !preview);
+  }
 }

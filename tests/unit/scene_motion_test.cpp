@@ -225,6 +225,21 @@ TEST(SceneMotion, BallTouchesFloorEvery180Degrees) {
   EXPECT_EQ(z->m_nAccY, 1);
 }
 
+TEST(SceneMotion, BallMovesSidewaysLikeAStraightMover) {
+  // Towards the right wall (600) and back: the ball's x follows a straight mover's.
+  Harness h, straight;
+  auto ball = Mover(40, 40, 590, 0, 20, 20, 2, 2);
+  auto line = Mover(40, 40, 590, 0, 20, 0, 1, 2);
+  ball->m_nAmplitude = 300;
+  for (int tick = 1; tick <= 30; ++tick) {
+    Step(*ball, W, H, h.ctx);
+    Step(*line, W, H, straight.ctx);
+    ASSERT_EQ(ball->GetLeft(), line->GetLeft()) << tick;
+  }
+  EXPECT_LT(ball->GetLeft(), 595) << "turned at the wall";
+  EXPECT_EQ(h.Count(kSoundBounceX), 1);
+}
+
 // --- Phases --------------------------------------------------------------------------
 
 TEST(SceneMotion, PhaseTiming) {

@@ -14,6 +14,11 @@ constexpr UINT_PTR kLoopTimer = 1;
 constexpr UINT kLoopTimerMs = 100;
 
 std::string TempSoundPath;
+std::function<void(const std::string&)> StepLog;
+
+void LogStep(const std::string& what) {
+  if (StepLog) StepLog(what);
+}
 
 Win32ControlFactory& ControlFactoryInstance() {
   static Win32ControlFactory factory;
@@ -22,6 +27,7 @@ Win32ControlFactory& ControlFactoryInstance() {
 
 void DeleteTemporarySound() {
   if (TempSoundPath.empty()) return;
+  LogStep("delete " + TempSoundPath);
   Temp().DeleteFileIfPresent(TempSoundPath);
   TempSoundPath.clear();
 }
@@ -48,6 +54,7 @@ CHiddenSoundWnd::~CHiddenSoundWnd() {
 
 void CHiddenSoundWnd::Release() {
   m_clip.Close();
+  if (m_player) LogStep("release player");
   m_player.reset();
 }
 
@@ -134,6 +141,9 @@ void SoundStop() {
   CHiddenSoundWnd& wnd = HiddenSoundWnd();
   if (wnd.Exists()) {
     wnd.DestroyWindow();
+    // The control holds the file open until it is released; Windows refuses to delete
+    // a file in use.
+    wnd.Release();
     DeleteTemporarySound();
   }
 }
@@ -166,5 +176,7 @@ void SoundEndOfRun() {
 }
 
 const std::string& TemporarySoundPath() { return TempSoundPath; }
+
+void SetSoundStepLog(std::function<void(const std::string&)> log) { StepLog = std::move(log); }
 
 }  // namespace qv

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -60,5 +61,8 @@ uint64_t SoundFileSize(const std::string& path);
 void SoundEndOfRun();
 // The temporary file the last SoundPlayBlock wrote; empty when none exists.
 const std::string& TemporarySoundPath();
+// Test diagnostic: told of each player released and each temporary file deleted, in
+// order ("release player", "delete <path>"); none when empty.
+void SetSoundStepLog(std::function<void(const std::string&)> log);
 
 }  // namespace qv

@@ -282,6 +282,11 @@ ControlGeneration ProbedGeneration() {
   return NewerInterface ? ControlGeneration::Newer : ControlGeneration::Older;
 }
 
+std::unique_ptr<MediaDispatch> WrapDispatch(IDispatch* dispatch) {
+  if (!dispatch) return nullptr;
+  return std::make_unique<IDispatchControl>(dispatch);
+}
+
 std::unique_ptr<MediaDispatch> Win32ControlFactory::CreateControl(ControlGeneration generation) {
   ComReady();
   const bool newer = generation == ControlGeneration::Newer;
@@ -293,7 +298,7 @@ std::unique_ptr<MediaDispatch> Win32ControlFactory::CreateControl(ControlGenerat
   ComRef<IUnknown> control(unknown);
   IDispatch* dispatch = nullptr;
   if (SUCCEEDED(control->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch))) && dispatch)
-    return std::make_unique<IDispatchControl>(dispatch);
+    return WrapDispatch(dispatch);
   if (!newer) return nullptr;
   IWMPPlayer4* player = nullptr;
   if (FAILED(control->QueryInterface(IID_IWMPPlayer4, reinterpret_cast<void**>(&player))) || !player) return nullptr;

@@ -5,6 +5,8 @@
 #pragma once
 #include "media/media_dispatch.h"
 
+struct IDispatch;
+
 namespace qv {
 
 // Whether a control is installed (read from the registry once per process); which one.
@@ -15,5 +17,8 @@ class Win32ControlFactory final : public ControlFactory {
  public:
   std::unique_ptr<MediaDispatch> CreateControl(ControlGeneration generation) override;
 };
+
+// The dispatch path over any automation object; takes the caller's reference.
+std::unique_ptr<MediaDispatch> WrapDispatch(IDispatch* dispatch);
 
 }  // namespace qv

@@ -17,6 +17,8 @@ void SceneSound::Begin(bool muted) {
   const DWORD n = GetEnvironmentVariableA("QV_TEST_SOUND_LOG", path, MAX_PATH);
   m_logPath = n > 0 && n < MAX_PATH ? path : "";
   m_log.clear();
+  if (m_logPath.empty()) SetSoundStepLog(nullptr);
+  else SetSoundStepLog([this](const std::string& what) { Log(what); });
 }
 
 void SceneSound::Log(const std::string& what) {
@@ -33,17 +35,25 @@ void SceneSound::SpriteCreated(const CSprite& sprite) {
   if (!m_bMuted) m_sprites.Load(sprite);
 }
 
+namespace {
+SoundSlotFacts Facts(const MediaSlot& sound, bool askFileSize) {
+  SoundSlotFacts f;
+  f.name = sound.name;
+  f.embedded = sound.IsEmbedded();
+  f.embeddedSize = sound.bytes.size();
+  if (askFileSize && !f.embedded && !f.name.empty()) f.fileSize = SoundFileSize(sound.name);
+  return f;
+}
+}  // namespace
+
 void SceneSound::PreloadSound(const CScreenSaverDoc& doc) {
   const MediaSlot& sound = doc.m_Sound;
   if (sound.name.empty()) return;
   m_clip.Close();
-  // Muted: the clip would open a device that never plays.
-  if (m_bMuted || UpperExtension(sound.name) != "WAV") return;
-  if (sound.IsEmbedded()) {
-    if (sound.bytes.size() < kWaveClipLimit) m_clip.LoadBlock(sound.bytes);
-  } else {
-    const uint64_t size = SoundFileSize(sound.name);
-    if (size >= 1 && size < kWaveClipLimit) m_clip.LoadFile(sound.name);
+  switch (PlanSoundPreload(Facts(sound, !m_bMuted), m_bMuted)) {
+    case SoundPreload::Block: m_clip.LoadBlock(sound.bytes); break;
+    case SoundPreload::File: m_clip.LoadFile(sound.name); break;
+    case SoundPreload::None: break;
   }
 }
 
@@ -54,12 +64,12 @@ void SceneSound::StartSound(const CScreenSaverDoc& doc) {
   if (m_clip.Play(loop)) {
     Log("start clip");
   } else {
-    const std::string extension = UpperExtension(sound.name);
     SoundStop();
     bool started = false;
-    if (!extension.empty()) {
-      if (sound.IsEmbedded()) started = SoundPlayBlock(sound.bytes, loop, extension);
-      else started = SoundPlayFile(sound.name, loop, true);
+    switch (PlanSoundRoute(Facts(sound, false))) {
+      case SoundRoute::Block: started = SoundPlayBlock(sound.bytes, loop, UpperExtension(sound.name)); break;
+      case SoundRoute::File: started = SoundPlayFile(sound.name, loop, true); break;
+      case SoundRoute::None: break;
     }
     const CHiddenSoundWnd& wnd = HiddenSoundWnd();
     Log(std::string("start ") + (!started ? "failed" : wnd.UsesClip() ? "file-clip" : "player") + " " +
@@ -72,6 +82,7 @@ void SceneSound::End() {
   m_clip.Close();
   m_sprites.Clear();
   SoundEndOfRun();
+  SetSoundStepLog(nullptr);
   if (m_logPath.empty()) return;
   if (FILE* f = std::fopen(m_logPath.c_str(), "w")) {
     for (const std::string& line : m_log) std::fprintf(f, "%s\n", line.c_str());

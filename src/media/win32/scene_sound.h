@@ -35,7 +35,8 @@ class SceneSound {
   bool m_bMuted = false;
   bool m_bWaveStarted = false;
   // Test diagnostic, off unless QV_TEST_SOUND_LOG names a file: each sound started, as
-  // "<ms> sprite <k> <played>" or "<ms> start <how>", written at the run's end.
+  // "<ms> sprite <k> <played>" or "<ms> start <how>", and the sound module's clean-up
+  // steps ("<ms> release player", "<ms> delete <path>"), written at the run's end.
   std::string m_logPath;
   std::vector<std::string> m_log;
   void Log(const std::string& what);

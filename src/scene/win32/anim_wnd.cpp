@@ -1,7 +1,9 @@
 #include "scene/win32/anim_wnd.h"
 
 #include <mmsystem.h>
+#include <psapi.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -34,6 +36,13 @@ bool Windows7OrLater() {
   return info.dwMajorVersion > 6 || (info.dwMajorVersion == 6 && info.dwMinorVersion >= 1);
 }
 
+// The file a test diagnostic's variable names; empty when it is not set.
+std::string DiagnosticPath(const char* variable) {
+  char path[MAX_PATH] = {};
+  const DWORD n = GetEnvironmentVariableA(variable, path, MAX_PATH);
+  return n > 0 && n < MAX_PATH ? path : "";
+}
+
 // Test diagnostic, off unless QV_TEST_FRAME_TIMES names a file: the start time of each
 // frame of the loop, in milliseconds from its start, written one a line when the loop
 // ends, after comment lines with the start-up marks. Only the first kMaxEntries frames
@@ -42,12 +51,8 @@ class FrameTimeLog {
  public:
   static constexpr size_t kMaxEntries = 100000;
 
-  FrameTimeLog() {
-    char path[MAX_PATH] = {};
-    const DWORD n = GetEnvironmentVariableA("QV_TEST_FRAME_TIMES", path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
-    m_path = path;
-    m_times.reserve(kMaxEntries);  // no allocation while the loop runs
+  FrameTimeLog() : m_path(DiagnosticPath("QV_TEST_FRAME_TIMES")) {
+    if (!m_path.empty()) m_times.reserve(kMaxEntries);  // no allocation while the loop runs
   }
   void Record(double ms) {
     if (!m_path.empty() && m_times.size() < kMaxEntries) m_times.push_back(ms);
@@ -64,6 +69,71 @@ class FrameTimeLog {
  private:
   std::string m_path;
   std::vector<double> m_times;
+};
+
+// The process's handles as the system's handle list counts them: where the handle count
+// itself is not kept (Wine answers 0), the list still is.
+DWORD HandlesInSystemList() {
+  using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  struct Entry {
+    USHORT process, creator;
+    UCHAR type, attributes;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+  };
+  struct List {
+    ULONG count;
+    Entry entries[1];
+  };
+  if (!query) return 0;
+  std::vector<uint8_t> buffer(1 << 20);
+  for (int attempt = 0; attempt < 4; ++attempt, buffer.resize(buffer.size() * 4)) {
+    ULONG needed = 0;
+    if (query(16 /* SystemHandleInformation */, buffer.data(), static_cast<ULONG>(buffer.size()), &needed) != 0)
+      continue;
+    const auto* list = reinterpret_cast<const List*>(buffer.data());
+    const size_t room = (buffer.size() - offsetof(List, entries)) / sizeof(Entry);
+    DWORD mine = 0;
+    for (size_t i = 0; i < list->count && i < room; ++i)
+      mine += list->entries[i].process == static_cast<USHORT>(GetCurrentProcessId());
+    return mine;
+  }
+  return 0;
+}
+
+// Test diagnostic, off unless QV_TEST_RESOURCES names a file: every 30 s of the frame
+// loop (and once at its start) a line with what the process holds is appended to it,
+// "<ms> private=<bytes> handles=<n> gdi=<n> user=<n>", so a long run shows any growth.
+class ResourceLog {
+ public:
+  static constexpr double kPeriodMs = 30000;
+
+  ResourceLog() : m_path(DiagnosticPath("QV_TEST_RESOURCES")) {}
+  void Tick(double ms) {
+    if (m_path.empty() || ms < m_next) return;
+    m_next += kPeriodMs;
+    const HANDLE self = GetCurrentProcess();
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+    // The commit charge is the private memory; Wine fills only the older field.
+    const SIZE_T privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+    DWORD handles = 0;
+    if (!GetProcessHandleCount(self, &handles) || handles == 0) handles = HandlesInSystemList();
+    FILE* f = std::fopen(m_path.c_str(), "a");
+    if (!f) return;
+    std::fprintf(f, "%.0f private=%llu handles=%lu gdi=%lu user=%lu\n", ms,
+                 static_cast<unsigned long long>(privateBytes), handles, GetGuiResources(self, GR_GDIOBJECTS),
+                 GetGuiResources(self, GR_USEROBJECTS));
+    std::fclose(f);
+  }
+
+ private:
+  std::string m_path;
+  double m_next = 0;
 };
 
 // A BITMAPINFO view of the back buffer's own header and colour table.
@@ -309,12 +379,14 @@ void CAnimWnd::RunFrameLoop(bool fast, const std::function<void()>& tick) {
   timeBeginPeriod(resolution);
 
   FrameTimeLog frameTimes;
+  ResourceLog resources;
   CPerfTimer clock;
   clock.Start();
   FramePacer pacer(period);
   bool pumping = true;
   while (pumping && IsWindow()) {
     frameTimes.Record(clock.ElapsedMs());
+    resources.Tick(clock.ElapsedMs());
     tick();
     pacer.CatchUp(clock.ElapsedMs());
     while (pumping && pacer.MustWait(clock.ElapsedMs())) {

@@ -47,7 +47,11 @@ void ShowSplash(HWND scene) {
     SplashWindow.reset();
     return;
   }
-  ShowWindow(SplashWindow->GetSafeHwnd(), SW_SHOW);
+  // Shown without taking the activation from the saver window, whose activity counts
+  // the run's ticks. Under Wine an activated pop-up also becomes a window-manager window,
+  // and destroying it waits up to 2 s for a window manager that may not be there: the
+  // frame loop stalled at the end of the splash.
+  ShowWindow(SplashWindow->GetSafeHwnd(), SW_SHOWNOACTIVATE);
   UpdateWindow(SplashWindow->GetSafeHwnd());
 }
 
@@ -213,43 +217,67 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 }
 
 void OnDestroy() {
-  // The header is freed below; the mode it chose still decides the rest of the clean-up.
-  const bool fixedPreview = Header.FixedPreview != 0;
-  SplashWindow.reset();
-  if (!Run.preview) {
-    for (auto& black : Run.blackWindows) {
-      if (black) black->DestroyWindow();
-      black.reset();
+  // The header is freed on the way; the mode it chose still decides the rest.
+  const bool fixedPreview = Run.preview && Header.FixedPreview != 0;
+  for (const RunCleanup step : RunCleanupOrder(Run.preview, fixedPreview)) {
+    switch (step) {
+      case RunCleanup::Splash:
+        SplashWindow.reset();
+        break;
+      case RunCleanup::BlackWindows:
+        for (auto& black : Run.blackWindows) {
+          if (black) black->DestroyWindow();
+          black.reset();
+        }
+        break;
+      case RunCleanup::FeedThread:
+        if (Run.feedThread && Run.feedRecord.m_nFinished.load() == 0) {
+          CloseHandle(Run.feedThread);  // never waited for: the process's end ends it
+          Run.feedThread = nullptr;
+        }
+        EndFeedRun();  // autodial back as the user had it, before the process ends
+        break;
+      case RunCleanup::Cursor:
+        SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+        break;
+      case RunCleanup::Fonts:
+        DeleteInterfaceFonts();
+        break;
+      case RunCleanup::PackageHeader:
+        FreePackageHeader();
+        break;
+      case RunCleanup::Timer:
+        if (Run.previewResolution) {
+          timeEndPeriod(Run.previewResolution);
+          Run.previewResolution = 0;
+        }
+        StopPeriodicTimer();
+        break;
+      case RunCleanup::Scene:
+        Scene.Detach();
+        Scene.Destroy();
+        break;
+      case RunCleanup::ExtractedFiles:
+        DeleteExtractedFiles();
+        break;
+      case RunCleanup::FixedPreviewPicture:
+        FixedPreviewPicture.Free();
+        break;
+      case RunCleanup::TempFolder:
+        WipeTempFiles();
+        break;
+      case RunCleanup::Mixer:
+        RestoreMixerAfterRun(Run.preview, Settings.MuteSound != 0);
+        break;
+      case RunCleanup::FeedLibraries:
+        ReleaseFeedLibraries();
+        break;
+      case RunCleanup::Quit:
+        Run.quitPosted = true;
+        PostQuitMessage(0);
+        break;
     }
   }
-  if (Run.feedThread && Run.feedRecord.m_nFinished.load() == 0) {
-    CloseHandle(Run.feedThread);  // never waited for: the process's end ends it
-    Run.feedThread = nullptr;
-  }
-  EndFeedRun();  // autodial back as the user had it, before the process ends
-  if (!Run.preview) SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
-  DeleteInterfaceFonts();
-  WipeTempFiles();
-  FreePackageHeader();
-  if (Run.previewResolution) {
-    timeEndPeriod(Run.previewResolution);
-    Run.previewResolution = 0;
-  }
-  StopPeriodicTimer();
-  if (Run.preview && fixedPreview) {
-    DeleteExtractedFiles();
-    FixedPreviewPicture.Free();
-    Run.quitPosted = true;
-    PostQuitMessage(0);
-    return;
-  }
-  Scene.Detach();
-  Scene.Destroy();
-  DeleteExtractedFiles();
-  RestoreMixerAfterRun(Run.preview, Settings.MuteSound != 0);
-  ReleaseFeedLibraries();
-  Run.quitPosted = true;
-  PostQuitMessage(0);
 }
 
 LRESULT OnKeyDown(HWND hwnd, WPARAM wParam, LPARAM lParam) {
