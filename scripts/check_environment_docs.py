@@ -7,8 +7,11 @@ import pathlib
 import re
 import sys
 
-READ = re.compile(r"\b(?:GetEnvironmentVariable[AW]?|_?w?getenv(?:_s)?|_dupenv_s)\s*\(")
-NAMED = re.compile(r"\b(?:GetEnvironmentVariable[AW]?|_?w?getenv(?:_s)?)\s*\(\s*L?\"([A-Za-z0-9_]+)\"")
+# DiagnosticPath is the frame loop's reader of its diagnostics' variables: its callers name
+# the variable, and its own body is the one read allowed to take a name it is given.
+READ = re.compile(r"\b(?:GetEnvironmentVariable[AW]?|_?w?getenv(?:_s)?|_dupenv_s|DiagnosticPath)\s*\(")
+NAMED = re.compile(r"\b(?:GetEnvironmentVariable[AW]?|_?w?getenv(?:_s)?|DiagnosticPath)\s*\(\s*L?\"([A-Za-z0-9_]+)\"")
+WRAPPER = re.compile(r"GetEnvironmentVariableA\(variable,|std::string DiagnosticPath\(const char\* variable\)")
 
 
 def main(root):
@@ -19,7 +22,7 @@ def main(root):
         if path.suffix not in (".cpp", ".h", ".cc", ".hpp"):
             continue
         for number, line in enumerate(path.read_text(encoding="utf-8", errors="replace").splitlines(), 1):
-            if not READ.search(line):
+            if not READ.search(line) or WRAPPER.search(line):
                 continue
             where = f"{path.relative_to(root)}:{number}"
             names = NAMED.findall(line)
