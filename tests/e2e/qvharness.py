@@ -704,8 +704,16 @@ def set_dpi(dpi):
 
 
 def reg_query(key_path, name):
-    """The value's text as reg prints it, or None when missing."""
-    p = wine(["reg", "query", key_path, "/v", name], timeout=30)
+    """The value's text as reg prints it, or None when missing. A reg that failed for
+    any other reason (Wine did not get it running on a loaded machine) is asked again,
+    then raises DriveError: it must never read as a missing value."""
+    for _ in range(3):
+        p = wine(["reg", "query", key_path, "/v", name], timeout=30)
+        if p.returncode == 0 or "Unable to find" in p.stdout + p.stderr:
+            break
+        time.sleep(0.5)
+    else:
+        raise DriveError(f"reg query {key_path} /v {name} failed ({p.returncode}): {p.stderr.strip()[-500:]}")
     if p.returncode != 0:
         return None
     for line in p.stdout.splitlines():
