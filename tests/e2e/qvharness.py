@@ -591,7 +591,16 @@ def key(name, focus_title=None):
     """Presses a key. Without a window manager the X focus follows the pointer, so a key
     meant for a window that is not under the pointer first focuses it by title."""
     if focus_title:
-        xdotool("search", "--sync", "--name", focus_title, "windowfocus", "--sync")
+        # A window of that title going away during the search fails it (BadWindow): the
+        # search is side-effect free, so it is made again before that counts.
+        for attempt in range(3):
+            try:
+                xdotool("search", "--sync", "--name", focus_title, "windowfocus", "--sync")
+                break
+            except DriveError:
+                if attempt == 2:
+                    raise
+                time.sleep(0.5)
     xdotool("key", name)
 
 
