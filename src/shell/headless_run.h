@@ -40,7 +40,8 @@ class HeadlessRun final : private RunPlatform {
   // document's FLIC media and begins the run. mediaNote: why media named by the
   // document are not shown (empty when there are none).
   void Start(std::string& mediaNote);
-  void Tick() { m_run.Tick(true); }
+  // active: whether the saver holds the activation, as a window system would report it.
+  void Tick(bool active = true) { m_run.Tick(active); }
 
   void LogCalls(bool on) { m_bLog = on; }
   const std::vector<RunCallRecord>& Calls() const { return m_calls; }

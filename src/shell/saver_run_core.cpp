@@ -4,6 +4,7 @@ namespace qv {
 
 SaverRun::SaverRun(const RunConfig& config, RunPlatform& platform, uint32_t seed)
     : m_config(config), m_platform(platform), m_random(seed) {
+  if (m_config.scene.preview) m_config.noSplash = true;  // a preview never shows the splash
   m_scene.SetMode(&m_config.scene);
   m_scene.Environment().motion.random = [this] { return m_random.Next(); };
 }
