@@ -271,7 +271,7 @@ int main(int argc, char** argv) {
       std::snprintf(name, sizeof name, "/frame-%05d.png", tick);
       const std::string path = outDir + name;
       std::vector<uint8_t> rgb = ToRgb(*scene.BackBuffer());
-      headless.Media().DrawOver(rgb, width, height);
+      headless.DrawMediaOver(rgb, width, height);
       if (!WritePng(path, width, height, rgb)) {
         std::fprintf(stderr, "quorvex-render: cannot write %s\n", path.c_str());
         if (trace) std::fclose(trace);

@@ -25,7 +25,7 @@ void HeadlessRun::StartMedia(uint32_t runTick) {
 }
 
 void HeadlessRun::ShowMediaWindow(bool show) {
-  if (m_media.WindowShown()) Log(show ? RunCall::ShowMediaWindow : RunCall::HideMediaWindow);
+  if (MediaWindowUp()) Log(show ? RunCall::ShowMediaWindow : RunCall::HideMediaWindow);
 }
 
 bool HeadlessRun::SceneFrame(uint32_t runTick) {

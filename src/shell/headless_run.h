@@ -35,7 +35,11 @@ class HeadlessRun final : private RunPlatform {
   HeadlessRun(const RunConfig& config, uint32_t seed);
 
   SaverRun& Run() { return m_run; }
-  const HeadlessMedia& Media() const { return m_media; }
+  // Draws the media window's frame over 8-bit RGB rows of the scene's size while the
+  // window is up (from the media's start until a play-once animation closes it).
+  void DrawMediaOver(std::vector<uint8_t>& rgb, int width, int height) const {
+    if (MediaWindowUp()) m_media.DrawOver(rgb, width, height);
+  }
   // Starts the scene over the run's document at the configured size, opens the
   // document's FLIC media and begins the run. mediaNote: why media named by the
   // document are not shown (empty when there are none).
@@ -50,7 +54,7 @@ class HeadlessRun final : private RunPlatform {
   void ShowSplash() override { Log(RunCall::ShowSplash); }
   void DestroySplash() override { Log(RunCall::DestroySplash); }
   void StartMedia(uint32_t runTick) override;
-  bool HasMediaWindow() override { return m_media.WindowShown(); }
+  bool HasMediaWindow() override { return MediaWindowUp(); }
   void ShowMediaWindow(bool show) override;
   bool MediaHoldsSprites() override { return m_media.HoldsSprites(); }
   void ActivateSaver() override { Log(RunCall::ActivateSaver); }
@@ -58,6 +62,7 @@ class HeadlessRun final : private RunPlatform {
   bool SceneFrame(uint32_t runTick) override;
   void HandOverFeed() override { Log(RunCall::HandOverFeed); }
   void Log(RunCall call);
+  bool MediaWindowUp() const { return m_bMediaStarted && m_media.WindowShown(); }
 
   SaverRun m_run;
   HeadlessMedia m_media;

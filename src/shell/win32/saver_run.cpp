@@ -52,6 +52,20 @@ SaverWindowRun* RunOf(HWND hwnd) {
   return Shell.run && Shell.run->Window() == hwnd ? Shell.run.get() : nullptr;
 }
 
+// A tick that a nested message loop interrupts (a modal box, a COM wait) can see the
+// window destroyed under it. The run WM_DESTROY ended then waits here, already out of
+// reach, until that tick has returned.
+int TicksInFlight = 0;
+std::unique_ptr<SaverWindowRun> EndedRun;
+
+void TickRun(HWND hwnd) {
+  SaverWindowRun* run = RunOf(hwnd);
+  if (!run) return;
+  ++TicksInFlight;
+  run->Tick();
+  if (--TicksInFlight == 0) EndedRun.reset();
+}
+
 bool IsPreview(const SaverWindowRun* run) { return run ? run->Config().scene.preview : Shell.flags.preview; }
 
 // Hands a checked web address to the shell's "open" verb, which starts the browser the
@@ -263,6 +277,7 @@ void OnDestroy(SaverWindowRun* run) {
         break;
     }
   }
+  if (TicksInFlight) EndedRun = std::move(Shell.run);
   Shell.run.reset();
 }
 
@@ -289,9 +304,7 @@ void RunFullScreenLoop(HWND hwnd, SaverWindowRun& run) {
   MarkStartup("first-frame");  // the whole scene has been presented
   RunSceneFrameLoop(
       hwnd, true,
-      [hwnd] {
-        if (SaverWindowRun* r = RunOf(hwnd)) r->Tick();
-      },
+      [hwnd] { TickRun(hwnd); },
       [hwnd] {
         if (SaverWindowRun* r = RunOf(hwnd)) r->SceneWindow().TickMediaWindow();
       });
@@ -365,9 +378,7 @@ void SaverWindowRun::StopPeriodicTimer() {
   }
 }
 
-void RunTick(HWND hwnd) {
-  if (SaverWindowRun* run = RunOf(hwnd)) run->Tick();
-}
+void RunTick(HWND hwnd) { TickRun(hwnd); }
 
 LRESULT ScreenSaverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   SaverWindowRun* run = message == WM_CREATE ? nullptr : RunOf(hwnd);
@@ -383,7 +394,7 @@ LRESULT ScreenSaverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_TIMER:
-      if (run) run->Tick();
+      TickRun(hwnd);
       break;
     case WM_PAINT: {
       PAINTSTRUCT ps;
