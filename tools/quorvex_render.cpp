@@ -3,13 +3,17 @@
 //
 //   quorvex-render SAVER.scr|MANIFEST.toml --out DIR [--size WxH] [--ticks N] [--every K]
 //                  [--seed S] [--depth 8|16|32] [--trace FILE] [--fast|--slow]
+//                  [--runtime-timing]
 //
 // frame-NNNNN.png is the scene after NNNNN ticks; frames are written every K ticks from
 // tick 0 (the scene as it starts) up to N. --trace writes one JSON line per tick after
 // the step: {"tick": n, "sprites": [[left, top, right, bottom, phase], ...]}, head first.
 // The size defaults to the document's design size (1024 x 768 when it has none), the
-// depth to 32 bits, the tick rate to the document's own; the random generator is the C
-// library's, seeded with S (1).
+// depth to 32 bits, the tick rate to the document's own; the random generator is the
+// runtime's (CrtRandom), seeded with S (1). The run is the runtime's own run object
+// (SaverRun) over a headless platform: by default with the authoring timing (no splash,
+// media and sprites from tick 0), with --runtime-timing by the runtime's tick rules (the
+// splash period, media at its end or on the 4th tick, steps after the splash).
 #include <png.h>
 
 #include <algorithm>
@@ -34,8 +38,8 @@
 #include "base/byte_source.h"
 #include "package/package_reader.h"
 #include "scene/anim_scene.h"
+#include "shell/headless_run.h"
 #include "document_manifest.h"
-#include "render_media.h"
 
 #include <toml++/toml.h>
 
@@ -47,16 +51,33 @@ int Usage() {
   std::fprintf(stderr,
                "usage: quorvex-render SAVER.scr|MANIFEST.toml --out DIR [--size WxH] [--ticks N]\n"
                "                      [--every K] [--seed S] [--depth 8|16|32] [--trace FILE]\n"
-               "                      [--fast|--slow]\n");
+               "                      [--fast|--slow] [--runtime-timing]\n");
   return 2;
 }
 
+// The header's splash fields, which the runtime timing follows.
+struct SplashFields {
+  bool noSplash = true;
+  uint32_t splashSeconds = 0;
+};
+
+// A manifest's number or boolean, as quorvex-pack reads it.
+uint32_t ManifestNumber(const toml::table& manifest, const char* key, uint32_t fallback) {
+  const auto node = manifest[key];
+  if (const auto b = node.value_exact<bool>()) return *b ? 1 : 0;
+  const auto n = node.value_exact<int64_t>();
+  return n && *n >= 0 && *n <= 0xFFFF ? static_cast<uint32_t>(*n) : fallback;
+}
+
 // The document archive of a packed saver, or of a manifest's [Document] table (written
-// as quorvex-pack writes it). Empty with a message on failure.
-std::vector<uint8_t> ArchiveOf(const std::string& input, std::string& error) {
+// as quorvex-pack writes it), and the splash fields of its header. Empty with a message
+// on failure.
+std::vector<uint8_t> ArchiveOf(const std::string& input, SplashFields& splash, std::string& error) {
   if (input.size() > 5 && input.compare(input.size() - 5, 5, ".toml") == 0) {
     try {
       const toml::table manifest = toml::parse_file(input);
+      splash.noSplash = ManifestNumber(manifest, "NoSplash", 1) != 0;
+      splash.splashSeconds = ManifestNumber(manifest, "SplashSeconds", 0);
       CScreenSaverDoc doc;
       int version = kCurrentDocVersion;
       std::vector<std::string> warnings;
@@ -78,6 +99,8 @@ std::vector<uint8_t> ArchiveOf(const std::string& input, std::string& error) {
     error = "no package (PackageError " + std::to_string(code) + ")";
     return {};
   }
+  splash.noSplash = header.NoSplash != 0;
+  splash.splashSeconds = header.SplashSeconds;
   const uint64_t length = BlockLength(header, PackageBlock::Document);
   if (length == 0 || length > (uint64_t{1} << 31)) {
     error = "no document";
@@ -169,6 +192,7 @@ bool ParseInt(const char* text, int lo, int hi, int& out) {
 int main(int argc, char** argv) {
   std::string input, outDir, tracePath;
   int ticks = 100, every = 10, width = 0, height = 0, depth = 32, seed = 1, timing = -1;
+  bool runtimeTiming = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -180,6 +204,7 @@ int main(int argc, char** argv) {
     else if (arg == "--seed" && hasValue) { if (!ParseInt(argv[++i], 0, 1 << 30, seed)) return Usage(); }
     else if (arg == "--fast") timing = 1;
     else if (arg == "--slow") timing = 0;
+    else if (arg == "--runtime-timing") runtimeTiming = true;
     else if (arg == "--size" && hasValue) {
       if (std::sscanf(argv[++i], "%dx%d", &width, &height) != 2 || width < 1 || height < 1 || width > 16384 ||
           height > 16384)
@@ -191,14 +216,21 @@ int main(int argc, char** argv) {
     return Usage();
 
   std::string error;
-  const std::vector<uint8_t> archive = ArchiveOf(input, error);
+  SplashFields splash;
+  const std::vector<uint8_t> archive = ArchiveOf(input, splash, error);
   if (archive.empty()) {
     std::fprintf(stderr, "quorvex-render: %s: %s\n", input.c_str(), error.c_str());
     return 2;
   }
 
   SetPlainScreenDepth(depth);  // the surfaces take the screen depth asked for
-  CScreenSaverDoc doc;
+  RunConfig config;
+  config.timing = runtimeTiming ? RunTimingRule::Runtime : RunTimingRule::Authoring;
+  config.noSplash = splash.noSplash;
+  config.splashSeconds = splash.splashSeconds;
+  HeadlessRun headless(config, static_cast<uint32_t>(seed));
+  SaverRun& run = headless.Run();
+  CScreenSaverDoc& doc = run.Document();
   tools::FileDocumentServices services;  // external files as named
   MemoryCursor source(archive);
   const DocumentLoadError docError = ReadDocument(doc, source, &services);
@@ -210,23 +242,16 @@ int main(int argc, char** argv) {
     width = doc.m_nDesignWidth > 0 ? doc.m_nDesignWidth : 1024;
     height = doc.m_nDesignHeight > 0 ? doc.m_nDesignHeight : 768;
   }
+  run.Config().sceneRect = Rect32{0, 0, width, height};
+  run.Config().scene.fastTiming = timing < 0 ? doc.m_bFastTiming != 0 : timing == 1;
 
-  std::srand(static_cast<unsigned>(seed));
-  CAnimScene scene;
+  CAnimScene& scene = run.Scene();
   CountingPresenter presenter;
   scene.SetPresenter(&presenter);
-  SceneEnvironment& env = scene.Environment();
-  env.motion.fastTiming = timing < 0 ? doc.m_bFastTiming != 0 : timing == 1;
-  env.motion.random = [] { return std::rand(); };
-  scene.Start(&doc, width, height);
-  RenderMedia media;
   std::string mediaNote;
-  if (!media.Open(doc, width, height, mediaNote) && !mediaNote.empty())
+  headless.Start(mediaNote);
+  if (!mediaNote.empty())
     std::fprintf(stderr, "quorvex-render: %s: media not shown: %s\n", input.c_str(), mediaNote.c_str());
-  const double tickMs = env.motion.fastTiming ? 10.0 : 50.0;  // nominal time per tick
-  bool spritesShown = media.AdvanceTo(0);
-  scene.SetSpritesVisible(spritesShown);
-  scene.UpdateAll();
   if (!outDir.empty() && !scene.BackBuffer()) {
     std::fprintf(stderr, "quorvex-render: %s: the scene has no background to draw on\n", input.c_str());
     return 4;
@@ -246,7 +271,7 @@ int main(int argc, char** argv) {
       std::snprintf(name, sizeof name, "/frame-%05d.png", tick);
       const std::string path = outDir + name;
       std::vector<uint8_t> rgb = ToRgb(*scene.BackBuffer());
-      media.DrawOver(rgb, width, height);
+      headless.DrawMediaOver(rgb, width, height);
       if (!WritePng(path, width, height, rgb)) {
         std::fprintf(stderr, "quorvex-render: cannot write %s\n", path.c_str());
         if (trace) std::fclose(trace);
@@ -255,15 +280,7 @@ int main(int argc, char** argv) {
       ++written;
     }
     if (tick == ticks) break;
-    if (!spritesShown && media.AdvanceTo((tick + 1) * tickMs)) {
-      spritesShown = true;
-      scene.SetSpritesVisible(true);
-      scene.UpdateAll();
-    } else {
-      media.AdvanceTo((tick + 1) * tickMs);
-    }
-    // A play-once intro holds the sprites still until it has ended.
-    if (spritesShown) scene.StepSprites();
+    headless.Tick();
     if (trace) TraceTick(trace, tick + 1, scene.Sprites());
   }
   if (trace) std::fclose(trace);

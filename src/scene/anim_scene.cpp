@@ -48,7 +48,7 @@ void CAnimScene::CreateSprites() {
   m_Sprites.DeleteAll();
   if (!m_pDoc) return;
   const ScenePlacement placement{m_nSceneWidth, m_nSceneHeight, m_pDoc->m_nDesignWidth,
-                                 m_pDoc->m_nDesignHeight, m_env.preview};
+                                 m_pDoc->m_nDesignHeight, m_pMode->preview};
   const PrepareForSceneFn prepare = [](CAnimSprite& s, double sx, double sy) { s.PrepareForScene(sx, sy); };
   const CSpriteList& source = m_pDoc->m_SpriteList;
   for (size_t i = 0; i < source.GetCount(); ++i) {
@@ -69,7 +69,8 @@ void CAnimScene::CreateSprites() {
 }
 
 bool CAnimScene::StepSprites() {
-  const bool fast = m_env.motion.fastTiming;
+  const bool fast = m_pMode->fastTiming;
+  m_env.motion.fastTiming = fast;
   bool moved = false, itemChange = false;
   const bool feedShown = m_feed.currentItem != -1;
   const bool boxAtHead = feedShown && m_Sprites.GetCount() > 0 && IsFeedBoxName(m_Sprites.GetAt(0)->m_strName);

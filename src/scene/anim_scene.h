@@ -26,10 +26,19 @@ class ScenePresenter {
   virtual void BackBufferChanged(CDibKSV& /*backBuffer*/) {}
 };
 
+// How a run shows its scene. The run owns the one instance (its configuration); the
+// scene and its window read it through the pointer they are given and keep no copy.
+struct SceneMode {
+  bool preview = false;     // a 640 x 480 scene scaled into the preview window, no cursor capture
+  bool fastTiming = false;  // the fast timing's thresholds
+  bool muteSound = false;   // the user's mute setting: no sound, no device opened
+};
+
 // What the scene needs from the run and the platform.
 struct SceneEnvironment {
-  bool preview = false;
-  MotionContext motion;  // fastTiming, the random generator, sounds
+  // The random generator and the sounds; the scene fills in fastTiming from its mode at
+  // each step.
+  MotionContext motion;
   // The desktop as it was, for the desktop background kind; none when not available.
   std::function<DibHandle()> captureDesktop;
   // A scene sprite was made: load its sounds.
@@ -46,6 +55,10 @@ class CAnimScene : public SceneDamageSink {
   CAnimScene& operator=(const CAnimScene&) = delete;
 
   void SetPresenter(ScenePresenter* presenter) { m_pPresenter = presenter; }
+  // The run's mode, read at every step; it must outlive the scene's use of it. Without
+  // one the scene runs as a full-screen scene at normal timing.
+  void SetMode(const SceneMode* mode) { m_pMode = mode ? mode : &kDefaultMode; }
+  const SceneMode& Mode() const { return *m_pMode; }
   SceneEnvironment& Environment() { return m_env; }
 
   // Builds the background, the back buffer and the sprites for a W x H scene, composes
@@ -91,6 +104,9 @@ class CAnimScene : public SceneDamageSink {
   void GatherDrawables();
   void ComposeClip(const Rect32& clip);
 
+  static constexpr SceneMode kDefaultMode{};
+
+  const SceneMode* m_pMode = &kDefaultMode;
   CScreenSaverDoc* m_pDoc = nullptr;
   int m_nSceneWidth = 0, m_nSceneHeight = 0;
   std::unique_ptr<CDibKSV> m_pBackground;

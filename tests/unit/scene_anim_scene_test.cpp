@@ -147,7 +147,8 @@ TEST(AnimScene, DamagedRedrawsEqualTheWholeSceneRecomposedAtEveryDepth) {
     CAnimScene scene;
     RecordingPresenter presenter;
     scene.SetPresenter(&presenter);
-    scene.Environment().motion.fastTiming = true;
+    const SceneMode fast{.fastTiming = true};
+    scene.SetMode(&fast);
     scene.Start(&doc, 96, 64);
     scene.SetSpritesVisible(true);
     scene.UpdateAll();

@@ -81,7 +81,7 @@ def render(manifest, out, *args):
 class Trace(unittest.TestCase):
     """Worked cases of the motion rules, read from the trace: left edge per tick."""
 
-    def trace(self, sprites, fast=False, ticks=10):
+    def trace(self, sprites, fast=False, ticks=10, header="", args=()):
         with tempfile.TemporaryDirectory() as tmp:
             write_bmp(os.path.join(tmp, "box.bmp"), 10, 10, (200, 30, 30))
             table = "".join(f"""
@@ -94,10 +94,10 @@ m_nMotion = 1
 """ for body in sprites)
             manifest = os.path.join(tmp, "m.toml")
             with open(manifest, "w") as f:
-                f.write(f'ScrName = "Trace"\n[Document]\nm_nDesignWidth = 400\nm_nDesignHeight = 300\n'
+                f.write(f'ScrName = "Trace"\n{header}[Document]\nm_nDesignWidth = 400\nm_nDesignHeight = 300\n'
                         f'm_bFastTiming = {"true" if fast else "false"}\nm_nBackgroundKind = 2\n{table}')
             trace = os.path.join(tmp, "trace.jsonl")
-            p = subprocess.run([RENDER, manifest, "--trace", trace, "--ticks", str(ticks)], capture_output=True,
+            p = subprocess.run([RENDER, manifest, "--trace", trace, "--ticks", str(ticks), *args], capture_output=True,
                                text=True, timeout=60)
             self.assertEqual(p.returncode, 0, p.stderr)
             with open(trace) as f:
@@ -120,6 +120,18 @@ m_nMotion = 1
                             "m_nX = 380\nm_dVx = 100\nm_nEdgeMode = 2"], ticks=4)  # bounces at W - w
         self.assertEqual(self.lefts(lines, 0), [400, -10, -5, 0])
         self.assertEqual(self.lefts(lines, 1), [385, 390, 395, 390])  # turns once past 390
+
+
+    def test_runtime_timing_waits_for_the_splash(self):
+        # A one-second splash at 20 ticks a second: the first step is tick 21. By default
+        # the renderer shows no splash and steps from tick 1.
+        sprite = ["m_nX = 100\nm_dVx = 100"]
+        splash = "NoSplash = false\nSplashSeconds = 1\n"
+        runtime = self.trace(sprite, ticks=22, header=splash, args=("--runtime-timing",))
+        self.assertEqual(self.lefts(runtime, 0), [100] * 20 + [105, 110])
+        self.assertEqual(self.lefts(self.trace(sprite, ticks=2, header=splash), 0), [105, 110])
+        # Without a splash the runtime steps from the first tick too.
+        self.assertEqual(self.lefts(self.trace(sprite, ticks=2, args=("--runtime-timing",)), 0), [105, 110])
 
 
 class Golden(unittest.TestCase):

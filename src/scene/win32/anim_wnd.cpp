@@ -140,10 +140,9 @@ class ResourceLog {
 const BITMAPINFO* HeaderOf(const uint8_t* block) { return reinterpret_cast<const BITMAPINFO*>(block); }
 }  // namespace
 
-CAnimWnd::CAnimWnd() {
+CAnimWnd::CAnimWnd(CAnimScene& scene) : m_scene(scene) {
   m_scene.SetPresenter(this);
   SceneEnvironment& env = m_scene.Environment();
-  env.motion.random = [] { return std::rand(); };
   env.captureDesktop = [] {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -156,13 +155,10 @@ CAnimWnd::CAnimWnd() {
   env.motion.playSound = [this](CAnimSprite& sprite, int k) { m_sound.PlaySpriteSound(sprite, k); };
 }
 
-void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height, const SceneMode& mode) {
-  m_mode = mode;
+void CAnimWnd::Start(CScreenSaverDoc* doc, int width, int height) {
+  const SceneMode& mode = m_scene.Mode();
   m_bWaveStarted = m_bMediaFinished = m_bMediaExtracted = false;
   m_strMediaPath.clear();
-  SceneEnvironment& env = m_scene.Environment();
-  env.preview = mode.preview;
-  env.motion.fastTiming = mode.fastTiming;
   m_sound.Begin(mode.muteSound);
   m_scene.Start(doc, width, height);
   MarkStartup("scene");
@@ -193,10 +189,10 @@ void CAnimWnd::ExtractMedia() {
   m_bMediaExtracted = true;
 }
 
-void CAnimWnd::StartMedia() {
+void CAnimWnd::StartMedia(bool showAtOnce) {
   CScreenSaverDoc* doc = m_scene.Document();
-  if (m_bMediaStarted || !doc) return;
-  m_bMediaStarted = true;
+  if (!doc) return;
+  const bool preview = m_scene.Mode().preview;
   const bool windows7 = Windows7OrLater();
   if (windows7 && !m_strMediaPath.empty()) {
     m_pMediaWnd = MakeMediaWindow(m_strMediaPath);
@@ -208,13 +204,13 @@ void CAnimWnd::StartMedia() {
       p.centreY = doc->m_nMediaCentreY;
       p.sizeX = doc->m_nMediaSizeX;
       p.sizeY = doc->m_nMediaSizeY;
-      p.areaWidth = m_mode.preview ? kPreviewAreaWidth : MonitorRects.rects[0].Width();
-      p.areaHeight = m_mode.preview ? kPreviewAreaHeight : MonitorRects.rects[0].Height();
+      p.areaWidth = preview ? kPreviewAreaWidth : MonitorRects.rects[0].Width();
+      p.areaHeight = preview ? kPreviewAreaHeight : MonitorRects.rects[0].Height();
       m_pMediaWnd->m_nMediaWidth = doc->m_nDesignWidth;
       m_pMediaWnd->m_nMediaHeight = doc->m_nDesignHeight;
       m_pMediaWnd->m_bLoop = doc->m_bMediaPlayOnce == 0;
-      m_pMediaWnd->m_bPreview = m_mode.preview;
-      m_pMediaWnd->m_bShowAtOnce = Header.NoSplash != 0;
+      m_pMediaWnd->m_bPreview = preview;
+      m_pMediaWnd->m_bShowAtOnce = showAtOnce;
       if (!m_pMediaWnd->Create(m_hWnd, m_strMediaPath, true)) m_pMediaWnd.reset();
     }
     ShowWindow(m_hWnd, SW_SHOW);
@@ -253,17 +249,25 @@ void CAnimWnd::FinishMedia() {
   Sleep(1000);
   if (m_pauseRunTimer) m_pauseRunTimer(false);
   StartSound();
-  if (!m_mode.preview) SetCursor(nullptr);
+  if (!m_scene.Mode().preview) SetCursor(nullptr);
   SetFocus(m_hWnd);
   SetActiveWindow(m_hWnd);
   m_scene.SetSpritesVisible(true);
   m_scene.UpdateAll();
 }
 
+bool CAnimWnd::MediaHoldsSprites() const {
+  const CScreenSaverDoc* doc = m_scene.Document();
+  return doc && MediaHoldsScene(!m_strMediaPath.empty(), doc->m_bMediaPlayOnce != 0, m_bMediaFinished);
+}
+
+void CAnimWnd::TickMediaWindow() {
+  if (m_pMediaWnd && m_pMediaWnd->IsWindow()) m_pMediaWnd->Tick();
+}
+
 bool CAnimWnd::OnFrame() {
   CScreenSaverDoc* doc = m_scene.Document();
-  const bool playOnceRunning =
-      doc && MediaHoldsScene(!m_strMediaPath.empty(), doc->m_bMediaPlayOnce != 0, m_bMediaFinished);
+  const bool playOnceRunning = MediaHoldsSprites();
   if (!playOnceRunning && !m_scene.SpritesVisible()) {
     m_scene.SetSpritesVisible(true);
     m_scene.UpdateAll();
@@ -282,7 +286,6 @@ bool CAnimWnd::OnFrame() {
   }
   if (m_pMediaWnd) m_pMediaWnd->Tick();
   if (playOnceRunning) return m_scene.SpritesVisible();  // shown once the media has ended
-  m_scene.Environment().motion.fastTiming = m_mode.fastTiming;
   m_scene.StepSprites();
   return true;
 }
@@ -318,7 +321,7 @@ void CAnimWnd::PresentTo(HDC dc, CDibKSV& buffer, const Rect32* rect) {
   RECT client{};
   GetClientRect(m_hWnd, &client);
   const HPALETTE palette = ToHPalette(m_palette.GetSafeHandle());
-  if (m_mode.preview) {
+  if (m_scene.Mode().preview) {
     // The whole scene scaled into the preview window.
     UniqueDib scaled(DibScaleSurface(buffer, client.right, client.bottom, 0));
     if (!scaled) return;
@@ -350,29 +353,26 @@ void CAnimWnd::PresentTo(HDC dc, CDibKSV& buffer, const Rect32* rect) {
   buffer.Unlock();
 }
 
-bool CAnimWnd::PumpMessages() {
+namespace {
+// Dispatches every waiting message. A quit message is put back for the shell's loop.
+bool PumpMessages(const std::function<void()>& onMessage) {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       PostQuitMessage(static_cast<int>(message.wParam));
       return false;
     }
-    // The media window keeps its player in step with every message taken.
-    if (m_pMediaWnd && m_pMediaWnd->IsWindow()) m_pMediaWnd->Tick();
+    onMessage();
     TranslateMessage(&message);
     DispatchMessageA(&message);
   }
   return true;
 }
+}  // namespace
 
-void CAnimWnd::RunFrameLoop(bool fast, const std::function<void()>& tick) {
-  m_bFastLoop = fast;
-  m_mode.fastTiming = fast;
-  m_scene.Environment().motion.fastTiming = fast;
-  m_scene.UpdateAll();
-  MarkStartup("first-frame");  // the whole scene has been presented
-  if (!IsWindow()) return;
-
+void RunSceneFrameLoop(HWND window, bool fast, const std::function<void()>& tick,
+                       const std::function<void()>& onMessage) {
+  if (!::IsWindow(window)) return;
   const double period = fast ? kFastFramePeriodMs : kNormalFramePeriodMs;
   const UINT resolution = fast ? 1 : 10;
   const DWORD nap = fast ? 1 : 10;
@@ -384,24 +384,24 @@ void CAnimWnd::RunFrameLoop(bool fast, const std::function<void()>& tick) {
   clock.Start();
   FramePacer pacer(period);
   bool pumping = true;
-  while (pumping && IsWindow()) {
+  while (pumping && ::IsWindow(window)) {
     frameTimes.Record(clock.ElapsedMs());
     resources.Tick(clock.ElapsedMs());
     tick();
     pacer.CatchUp(clock.ElapsedMs());
     while (pumping && pacer.MustWait(clock.ElapsedMs())) {
       Sleep(nap);
-      pumping = PumpMessages();
+      pumping = PumpMessages(onMessage);
     }
     pacer.Advance();
-    if (pumping) pumping = PumpMessages();
+    if (pumping) pumping = PumpMessages(onMessage);
   }
   timeEndPeriod(resolution);
   frameTimes.Write();
 }
 
 void CAnimWnd::Destroy() {
-  if (!m_mode.preview) ReleaseCapture();
+  if (!m_scene.Mode().preview) ReleaseCapture();
   CloseMediaWindow();
   m_sound.End();
   m_scene.Destroy();

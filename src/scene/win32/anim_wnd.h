@@ -1,7 +1,8 @@
-// CAnimWnd: the scene attached to the saver window. It owns the portable scene
-// (background, back buffer, sprites, damaged rectangles), presents composed areas to the
-// window (one to one in full screen, scaled into a preview), and runs the full-screen
-// frame loop that paces the run's ticks.
+// CAnimWnd: the saver window's side of the run's scene. It is given the portable scene
+// (background, back buffer, sprites, damaged rectangles; the run owns it), presents
+// composed areas to the window (one to one in full screen, scaled into a preview), and
+// plays the scene's media window and sounds. RunSceneFrameLoop paces the full-screen
+// run's ticks.
 #pragma once
 #include <windows.h>
 
@@ -19,22 +20,23 @@ namespace qv {
 
 class CScreenSaverDoc;
 
-// How a run shows its scene; given to Start. The scene reads nothing of the run's own.
-struct SceneMode {
-  bool preview = false;     // scaled into the preview window, no cursor capture
-  bool fastTiming = false;  // the fast timing's thresholds
-  bool muteSound = false;   // the user's mute setting: no sound, no device opened
-};
+// Runs until window is gone, calling tick once per frame (fast: 14 ms frames, else the
+// normal period) and onMessage before each message it dispatches. Neither callback may
+// assume the run still exists: a dispatched message may have destroyed the window.
+// Test diagnostic: with QV_TEST_FRAME_TIMES naming a file, the start-up marks and each
+// frame's start time (ms) are written there at the end.
+void RunSceneFrameLoop(HWND window, bool fast, const std::function<void()>& tick,
+                       const std::function<void()>& onMessage);
 
 class CAnimWnd : public CWnd, private ScenePresenter {
  public:
-  CAnimWnd();
+  // The scene (and through it the run's mode, scene.Mode()) outlives this window object.
+  explicit CAnimWnd(CAnimScene& scene);
 
-  void Start(CScreenSaverDoc* doc, int width, int height, const SceneMode& mode);
-  // The run settled its timing after Start (a preview's timer period decides it).
-  void SetFastTiming(bool fast) { m_mode.fastTiming = fast; }
-  // The end of the splash time: the media window and the document's sound.
-  void StartMedia();
+  void Start(CScreenSaverDoc* doc, int width, int height);
+  // The end of the splash time: the media window and the document's sound. The run
+  // calls it once. showAtOnce: no splash covered the scene, the window shows at once.
+  void StartMedia(bool showAtOnce);
   // The document's sound, once per run. A play-once full-screen media calls it when it
   // has ended and its window is closed.
   void StartSound();
@@ -46,14 +48,14 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   bool RealizePalette();
   // The media window while one runs (a live window), else none.
   HWND MediaWindow() const { return m_pMediaWnd && m_pMediaWnd->IsWindow() ? m_pMediaWnd->GetSafeHwnd() : nullptr; }
+  // A play-once media file that has not ended keeps the sprites hidden.
+  bool MediaHoldsSprites() const;
+  // Keeps the media window's player in step; the frame loop calls it for every message.
+  void TickMediaWindow();
   // How the scene pauses the run's periodic timer while it replaces a finished media
   // window (true: gate closed and timer stopped; false: both back).
   void SetRunTimerPause(std::function<void(bool)> pause) { m_pauseRunTimer = std::move(pause); }
 
-  // Runs until the window is gone, calling tick once per frame. Test diagnostic: with
-  // QV_TEST_FRAME_TIMES naming a file, the start-up marks and each frame's start time
-  // (ms) are written there at the end.
-  void RunFrameLoop(bool fast, const std::function<void()>& tick);
   void Destroy();
 
   CAnimScene& Scene() { return m_scene; }
@@ -68,24 +70,19 @@ class CAnimWnd : public CWnd, private ScenePresenter {
   void Present(CDibKSV& backBuffer, const Rect32* rect) override;
   void BackBufferChanged(CDibKSV& backBuffer) override;
   void PresentTo(HDC dc, CDibKSV& backBuffer, const Rect32* rect);
-  // Dispatches every waiting message. A quit message is put back for the shell's loop.
-  bool PumpMessages();
   void ExtractMedia();
   // A play-once media window reported its end: close it, then the sound and the sprites.
   void FinishMedia();
   void CloseMediaWindow();
 
-  CAnimScene m_scene;
+  CAnimScene& m_scene;
   CDIBPal m_palette;               // 8 bits: the back buffer's palette
   SceneSound m_sound;              // the document's sound and the sprites' event sounds
   std::string m_strMediaPath;      // the media file to play, or a temporary copy of it
   bool m_bMediaExtracted = false;
   bool m_bMediaFinished = false;
-  bool m_bMediaStarted = false;    // StartMedia has run (once per run)
   std::unique_ptr<CFullScrWnd> m_pMediaWnd;
   bool m_bWaveStarted = false;
-  bool m_bFastLoop = false;
-  SceneMode m_mode;
   std::function<void(bool)> m_pauseRunTimer;
 };
 

@@ -7,9 +7,8 @@
 #include "feed/win32/feed_box.h"
 #include "feed/win32/feed_thread.h"
 #include "package/win32/package_files.h"
-#include "scene/win32/anim_wnd.h"
+#include "scene/anim_scene.h"
 #include "settings/win32/qv_app.h"
-#include "shell/win32/saver_run.h"
 
 namespace qv {
 
@@ -17,11 +16,15 @@ CRssChannel FeedChannel;
 
 namespace {
 
+// The record handed to the feed thread and the thread: they outlive the run, since the
+// thread writes the record until it finishes.
+CThreadData FeedRecord;
+HANDLE FeedThread = nullptr;
 bool FeedThreadStarted = false;  // this process started the feed thread
 
 // Test diagnostic, off unless QV_TEST_FEED_LOG names a file: one line per hand-over and
 // per box built, with the item's index and title.
-void LogFeed(const char* what, int index) {
+void LogFeed(const char* what, int index, uint32_t runTicks) {
   static const std::string path = [] {
     char buf[MAX_PATH] = {};
     const DWORD n = GetEnvironmentVariableA("QV_TEST_FEED_LOG", buf, MAX_PATH);
@@ -31,46 +34,50 @@ void LogFeed(const char* what, int index) {
   if (FILE* f = std::fopen(path.c_str(), "a")) {
     const CRssItem* item = FeedChannel.GetItem(index);
     std::fprintf(f, "%s index=%d count=%d ticks=%u title=%s\n", what, index, FeedChannel.GetItemCount(),
-                 Run.counters.runTicks, item ? item->m_strTitle.c_str() : "");
+                 runTicks, item ? item->m_strTitle.c_str() : "");
     std::fclose(f);
   }
 }
 
-bool FeedHandedOver() { return Run.feedRecord.m_nDelivered.load(std::memory_order_acquire) == 2; }
+bool FeedHandedOver() { return FeedRecord.m_nDelivered.load(std::memory_order_acquire) == 2; }
 
 }  // namespace
 
-FeedNavigation& FeedNav() { return Scene.Scene().Feed(); }
-
 bool FeedWorkOutstanding() {
-  return (FeedThreadStarted && Run.feedRecord.m_nFinished.load(std::memory_order_acquire) == 0) ||
+  return (FeedThreadStarted && FeedRecord.m_nFinished.load(std::memory_order_acquire) == 0) ||
          FeedFetchesInFlight();
 }
 
-void StartFeedIfWanted() {
-  Run.feedRecord.m_nDelivered.store(0, std::memory_order_relaxed);
+bool StartFeedIfWanted(bool preview) {
+  FeedRecord.m_nDelivered.store(0, std::memory_order_relaxed);
   const std::optional<std::string> list =
-      FeedAddressesToFetch(!Run.preview, Settings.UseRss != 0, Header.FeedAddresses, Settings.UserFeedList);
-  if (!list || Run.feedThread) return;
-  Run.feedRecord.m_strAddresses = *list;
-  Run.feedRecord.m_pChannel = &FeedChannel;
-  Run.feedRecord.m_nFinished.store(0, std::memory_order_relaxed);
-  Run.feedThread = StartFeedThread(Run.feedRecord);
-  FeedThreadStarted = Run.feedThread != nullptr;
-  Scene.Scene().Environment().feedItemChange = [] { ChangeFeedItem(Scene, FeedChannel); };
+      FeedAddressesToFetch(!preview, Settings.UseRss != 0, Header.FeedAddresses, Settings.UserFeedList);
+  if (!list || FeedThread) return false;
+  FeedRecord.m_strAddresses = *list;
+  FeedRecord.m_pChannel = &FeedChannel;
+  FeedRecord.m_nFinished.store(0, std::memory_order_relaxed);
+  FeedThread = StartFeedThread(FeedRecord);
+  FeedThreadStarted = FeedThread != nullptr;
+  return true;
 }
 
-void HandOverFeed() {
+void ReleaseFeedThread() {
+  if (FeedThread && FeedRecord.m_nFinished.load() == 0) {
+    CloseHandle(FeedThread);  // never waited for: the process's end ends it
+    FeedThread = nullptr;
+  }
+}
+
+void HandOverFeed(CAnimScene& scene, uint32_t runTicks) {
   int expected = 1;
-  if (!Run.feedRecord.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire)) return;
-  ShowFeedItems(FeedNav(), FeedChannel.GetItemCount());
-  Scene.Scene().FeedItemTicks() = 0;
-  LogFeed("handover", 0);
-  BuildFeedBox(Scene, FeedChannel, 0);
+  if (!FeedRecord.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire)) return;
+  ShowFeedItems(scene.Feed(), FeedChannel.GetItemCount());
+  scene.FeedItemTicks() = 0;
+  LogFeed("handover", 0, runTicks);
+  BuildFeedBox(scene, FeedChannel, 0, runTicks);
 }
 
-void BuildFeedBox(CAnimWnd& scene, const CRssChannel& channel, int index) {
-  CAnimScene& s = scene.Scene();
+void BuildFeedBox(CAnimScene& s, const CRssChannel& channel, int index, uint32_t runTicks) {
   const CScreenSaverDoc* doc = s.Document();
   if (!doc) return;
   const int64_t W = s.SceneWidth(), H = s.SceneHeight();
@@ -84,12 +91,11 @@ void BuildFeedBox(CAnimWnd& scene, const CRssChannel& channel, int index) {
   s.Sprites().InsertHead(std::move(box));
   // Just below the bottom edge; the box's motion raises it.
   placed->SetPosition(static_cast<int32_t>(placed->m_nX * W / dw), static_cast<int32_t>((dh + 10) * H / dh));
-  LogFeed("box", index);
+  LogFeed("box", index, runTicks);
   s.UpdateAll();
 }
 
-void ChangeFeedItem(CAnimWnd& scene, const CRssChannel& channel) {
-  CAnimScene& s = scene.Scene();
+void ChangeFeedItem(CAnimScene& s, const CRssChannel& channel, uint32_t runTicks) {
   const FeedNavigation& nav = s.Feed();
   // Only the feed box itself leaves the list: should a box ever fail to build, the head
   // is a sprite of the document.
@@ -98,13 +104,13 @@ void ChangeFeedItem(CAnimWnd& scene, const CRssChannel& channel) {
     std::unique_ptr<CSprite> old = sprites.Remove(sprites.GetAt(0));
     s.AddDamaged(old->GetRect());
   }
-  BuildFeedBox(scene, channel, nav.currentItem);
+  BuildFeedBox(s, channel, nav.currentItem, runTicks);
   s.FeedItemTicks() = 0;
 }
 
-std::string CurrentFeedItemAddress() {
+std::string CurrentFeedItemAddress(const FeedNavigation& nav) {
   if (!FeedHandedOver()) return {};
-  const CRssItem* item = FeedChannel.GetItem(FeedNav().currentItem);
+  const CRssItem* item = FeedChannel.GetItem(nav.currentItem);
   return item ? std::string(ItemAddress(*item)) : std::string();
 }
 

@@ -7,6 +7,7 @@
 #include "shell/saver_args.h"
 #include "feed/win32/feed_thread.h"
 #include "shell/win32/feed_hand_over.h"
+#include "shell/win32/saver_run.h"
 #include "base/window_messages.h"
 
 namespace qv {

@@ -1,47 +1,65 @@
-// The life of one saver run: what the saver window does from creation to destruction.
+// The life of one saver run on the saver window: the portable run (SaverRun) with what
+// only Windows does for it, made at WM_CREATE and destroyed at WM_DESTROY.
 #pragma once
 #include <windows.h>
 
-#include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "base/monitor_layout.h"
-#include "base/win32/monitors.h"
-#include "feed/thread_data.h"
-#include "package/win32/package_files.h"
+#include "imaging/cdib.h"
+#include "media/win32/logo_wnd.h"
 #include "scene/win32/anim_wnd.h"
-#include "settings/win32/qv_app.h"
-#include "shell/run_state.h"
+#include "shell/saver_run_core.h"
 #include "shell/win32/black_window.h"
 
 namespace qv {
 
-struct RunState {
-  bool preview = false;
-  bool dialogMode = false;
-  bool spritesVisible = false;
-  Rect32 sceneRect;
+// The saver window's run: the run object and its Win32 platform — the scene's window
+// side, the splash, the black windows, the periodic timer, the fixed preview picture.
+// The shell state owns it (Shell.run) from WM_CREATE to WM_DESTROY; nothing reaches it
+// afterwards.
+class SaverWindowRun final : private RunPlatform {
+ public:
+  SaverWindowRun(HWND window, const RunConfig& config, uint32_t seed);
+  ~SaverWindowRun() override;
+  SaverWindowRun(const SaverWindowRun&) = delete;
+  SaverWindowRun& operator=(const SaverWindowRun&) = delete;
+
+  HWND Window() const { return m_hWnd; }
+  SaverRun& Core() { return m_run; }
+  const RunConfig& Config() const { return m_run.Config(); }
+  CAnimWnd& SceneWindow() { return m_sceneWnd; }
+
+  // One run tick: the activity read from the window system, then the run's rules.
+  void Tick();
+  void StartPeriodicTimer();
+  void StopPeriodicTimer();
+  void CloseSplash() { m_splash.reset(); }
+
   std::unique_ptr<CBlackWnd> blackWindows[kMaxMonitors];  // index 0 never filled
-  RunCounters counters;
-  bool fastTiming = false;
-  std::atomic<bool> timerGate{true};  // read by the multimedia timer's thread
-  UINT periodicTimer = 0;
-  UINT timerResolution = 0;
-  HWND timerTarget = nullptr;
+  CDIB fixedPreviewPicture;  // what a fixed preview paints instead of the scene
   UINT previewResolution = 0;  // timer resolution a preview requested for itself
-  bool quitPosted = false;
-  CThreadData feedRecord;
-  HANDLE feedThread = nullptr;
-  // The feed navigation lives in the scene (Scene.Scene().Feed()): one state for the
-  // keys and the feed box.
+
+ private:
+  void ShowSplash() override;
+  void DestroySplash() override;
+  void StartMedia(uint32_t runTick) override;
+  bool HasMediaWindow() override { return m_sceneWnd.MediaWindow() != nullptr; }
+  void ShowMediaWindow(bool show) override;
+  bool MediaHoldsSprites() override { return m_sceneWnd.MediaHoldsSprites(); }
+  void ActivateSaver() override { SetActiveWindow(m_hWnd); }
+  void HideCursor() override { SetCursor(nullptr); }
+  bool SceneFrame(uint32_t runTick) override;
+  void HandOverFeed() override;
+  bool SaverIsActive() const;
+
+  HWND m_hWnd;
+  SaverRun m_run;
+  CAnimWnd m_sceneWnd;  // over m_run's scene: declared after it, destroyed before it
+  std::unique_ptr<CLogoWnd> m_splash;
+  UINT m_periodicTimer = 0;
+  UINT m_timerResolution = 0;
 };
-
-// Process-wide run objects (defined in saver_run.cpp): the run's state and the scene
-// attached to the saver window.
-extern RunState Run;
-extern CAnimWnd Scene;
-
-void StartPeriodicTimer();
-void StopPeriodicTimer();
 
 }  // namespace qv

@@ -5,11 +5,15 @@
 #pragma once
 #include <windows.h>
 
+#include <memory>
+
 #include "base/resource.h"
 #include "shell/saver_input.h"
 #include "ui/win32/config_dialog.h"
 
 namespace qv {
+
+class SaverWindowRun;
 
 inline constexpr char kSaverClassName[] = "WindowsScreenSaverClass";
 inline constexpr char kFullScreenTitle[] = "Screen Saver";
@@ -31,6 +35,8 @@ struct ShellState {
   HANDLE savedInputContext = nullptr;
   Point32 mouseOrigin;
   DWORD lastPasswordCheck = 0xFFFFFFFF;
+  // The saver window's run, from its WM_CREATE to its WM_DESTROY (saver_run.cpp).
+  std::unique_ptr<SaverWindowRun> run;
 };
 // Process-wide (defined in saver_entry.cpp).
 extern ShellState Shell;

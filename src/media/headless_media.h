@@ -1,4 +1,4 @@
-// The document's FLIC media in the headless renderer, played and placed as the runtime's
+// The document's FLIC media in a headless run (the renderer, tests), played and placed as the runtime's
 // animation window would show it over the scene: one 40 ms timer tick after another in
 // nominal time, a frame every 80 ms, the window's rectangle from the fit mode. A
 // play-once animation keeps the sprites hidden until it ends and a 1.5 s pause passes.
@@ -14,7 +14,7 @@
 
 namespace qv {
 
-class RenderMedia {
+class HeadlessMedia {
  public:
   // False (with a reason) when the document has no FLIC media this renderer can play.
   bool Open(const CScreenSaverDoc& doc, int sceneWidth, int sceneHeight, std::string& why);
@@ -23,6 +23,8 @@ class RenderMedia {
   // Draws the current frame into 8-bit RGB rows of the scene's size, while the window is up.
   void DrawOver(std::vector<uint8_t>& rgb, int width, int height) const;
   bool WindowShown() const { return m_bOpen && !m_bClosed; }
+  // A play-once animation that has not yet closed its window keeps the sprites hidden.
+  bool HoldsSprites() const { return m_bOpen && m_bPlayOnce && !m_bClosed; }
   const Rect32& Placement() const { return m_rect; }
 
  private:

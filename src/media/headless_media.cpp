@@ -1,4 +1,4 @@
-#include "render_media.h"
+#include "media/headless_media.h"
 
 #include <fstream>
 #include <iterator>
@@ -14,7 +14,7 @@ namespace {
 constexpr double kRevealPauseMs = 1500;
 }  // namespace
 
-bool RenderMedia::Open(const CScreenSaverDoc& doc, int sceneWidth, int sceneHeight, std::string& why) {
+bool HeadlessMedia::Open(const CScreenSaverDoc& doc, int sceneWidth, int sceneHeight, std::string& why) {
   const MediaSlot& media = doc.m_MediaFile;
   if (media.name.empty()) return false;
   if (MediaWindowKindFor(media.name) != MediaWindowKind::Animation) {
@@ -49,7 +49,7 @@ bool RenderMedia::Open(const CScreenSaverDoc& doc, int sceneWidth, int sceneHeig
   return true;
 }
 
-bool RenderMedia::AdvanceTo(double ms) {
+bool HeadlessMedia::AdvanceTo(double ms) {
   if (!m_bOpen) return true;
   const int64_t due = static_cast<int64_t>(ms / FliPlayback::kTimerMs);
   while (m_nTimerTicks < due && !m_bClosed) {
@@ -62,7 +62,7 @@ bool RenderMedia::AdvanceTo(double ms) {
   return m_bClosed;
 }
 
-void RenderMedia::DrawOver(std::vector<uint8_t>& rgb, int width, int height) const {
+void HeadlessMedia::DrawOver(std::vector<uint8_t>& rgb, int width, int height) const {
   if (!WindowShown()) return;
   DibLock lock(m_doc.m_hFrame);
   DibView v;
