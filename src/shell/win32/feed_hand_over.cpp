@@ -6,6 +6,7 @@
 #include "feed/feed_card.h"
 #include "feed/win32/feed_box.h"
 #include "feed/win32/feed_thread.h"
+#include "document/ansi_text.h"
 #include "package/win32/package_files.h"
 #include "scene/win32/anim_wnd.h"
 #include "settings/win32/qv_app.h"
@@ -13,15 +14,10 @@
 
 namespace qv {
 
-CRssChannel FeedChannel;
-
 namespace {
 
-bool FeedThreadStarted = false;  // this process started the feed thread
-
-// Test diagnostic, off unless QV_TEST_FEED_LOG names a file: one line per hand-over and
-// per box built, with the item's index and title.
-void LogFeed(const char* what, int index) {
+// Test diagnostic, off unless QV_TEST_FEED_LOG names a file: one line per event.
+void LogFeedLine(const std::string& line) {
   static const std::string path = [] {
     char buf[MAX_PATH] = {};
     const DWORD n = GetEnvironmentVariableA("QV_TEST_FEED_LOG", buf, MAX_PATH);
@@ -29,44 +25,96 @@ void LogFeed(const char* what, int index) {
   }();
   if (path.empty()) return;
   if (FILE* f = std::fopen(path.c_str(), "a")) {
-    const CRssItem* item = FeedChannel.GetItem(index);
-    std::fprintf(f, "%s index=%d count=%d ticks=%u title=%s\n", what, index, FeedChannel.GetItemCount(),
-                 Run.counters.runTicks, item ? item->m_strTitle.c_str() : "");
+    std::fprintf(f, "%s\n", line.c_str());
     std::fclose(f);
   }
 }
 
-bool FeedHandedOver() { return Run.feedRecord.m_nDelivered.load(std::memory_order_acquire) == 2; }
+const CRssChannel* Channel() {
+  const std::shared_ptr<FeedSession>& session = Run.feed.Session();
+  return session ? &session->channel : nullptr;
+}
+
+// A hand-over or a box built, with the item's index and title.
+void LogFeed(const char* what, int index) {
+  const CRssChannel* channel = Channel();
+  const CRssItem* item = channel ? channel->GetItem(index) : nullptr;
+  char head[128];
+  std::snprintf(head, sizeof head, "%s index=%d count=%d ticks=%u title=", what, index,
+                channel ? channel->GetItemCount() : 0, Run.counters.runTicks);
+  LogFeedLine(head + (item ? item->m_strTitle : std::string()));
+}
+
+bool FeedHandedOver() {
+  const std::shared_ptr<FeedSession>& session = Run.feed.Session();
+  return session && session->record.m_nDelivered.load(std::memory_order_acquire) == 2;
+}
+
+HttpProxy ProxyFromSettings() {
+  HttpProxy proxy;
+  proxy.use = Settings.UseProxy != 0 && !Settings.ProxyAddress.empty();
+  proxy.address = Settings.ProxyAddress;
+  proxy.port = Settings.ProxyPort > 0 && Settings.ProxyPort < 65536 ? Settings.ProxyPort : 80;
+  proxy.authenticate = Settings.UseProxyAuthentication != 0;
+  proxy.login = Settings.ProxyLogin;
+  proxy.password = Settings.ProxyPassword;
+  return proxy;
+}
+
+// Test diagnostic: QV_TEST_FEED_ROUTES lists the network routes that may be tried ("3"
+// for the socket route alone). All three without it.
+std::string FeedRoutesAllowed() {
+  char buf[16] = {};
+  const DWORD n = GetEnvironmentVariableA("QV_TEST_FEED_ROUTES", buf, sizeof buf);
+  return (n > 0 && n < sizeof buf) ? std::string(buf) : std::string("123");
+}
 
 }  // namespace
 
 FeedNavigation& FeedNav() { return Scene.Scene().Feed(); }
 
-bool FeedWorkOutstanding() {
-  return (FeedThreadStarted && Run.feedRecord.m_nFinished.load(std::memory_order_acquire) == 0) ||
-         FeedFetchesInFlight();
-}
-
 void StartFeedIfWanted() {
-  Run.feedRecord.m_nDelivered.store(0, std::memory_order_relaxed);
   const std::optional<std::string> list =
       FeedAddressesToFetch(!Run.preview, Settings.UseRss != 0, Header.FeedAddresses, Settings.UserFeedList);
-  if (!list || Run.feedThread) return;
-  Run.feedRecord.m_strAddresses = *list;
-  Run.feedRecord.m_pChannel = &FeedChannel;
-  Run.feedRecord.m_nFinished.store(0, std::memory_order_relaxed);
-  Run.feedThread = StartFeedThread(Run.feedRecord);
-  FeedThreadStarted = Run.feedThread != nullptr;
-  Scene.Scene().Environment().feedItemChange = [] { ChangeFeedItem(Scene, FeedChannel); };
+  if (!list || Run.feed.Session()) return;
+  const std::shared_ptr<FeedSession> session = Run.feed.NewSession();
+  session->record.m_strAddresses = *list;
+  session->proxy = ProxyFromSettings();
+  session->toAnsi = GetUtf16ToAnsi();  // the code page the document was read in
+  session->limits.routes = FeedRoutesAllowed();
+  Run.feed.Start();
+  Scene.Scene().Environment().feedItemChange = [session] { ChangeFeedItem(Scene, session->channel); };
 }
 
+bool StopFeed() {
+  if (!Run.feed.Session()) return true;
+  const ULONGLONG start = GetTickCount64();
+  const bool ended = Run.feed.Stop(kFeedStopWaitMs);
+  char line[96];
+  std::snprintf(line, sizeof line, "stop ended=%d waited-ms=%llu fetches-left=%d", ended ? 1 : 0,
+                static_cast<unsigned long long>(GetTickCount64() - start), Run.feed.FetchesInFlight());
+  LogFeedLine(line);
+  return ended;
+}
+
+bool FeedNeedsTerminate() {
+  if (!Run.feed.Session()) return false;
+  const bool terminate = !StopFeed();
+  LogFeedLine(terminate ? "exit terminated=1" : "exit terminated=0");
+  return terminate;
+}
+
+void ReleaseFeedLibraries() { Run.feed.ReleaseLibraries(); }
+
 void HandOverFeed() {
+  const std::shared_ptr<FeedSession>& session = Run.feed.Session();
   int expected = 1;
-  if (!Run.feedRecord.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire)) return;
-  ShowFeedItems(FeedNav(), FeedChannel.GetItemCount());
+  if (!session || !session->record.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire))
+    return;
+  ShowFeedItems(FeedNav(), session->channel.GetItemCount());
   Scene.Scene().FeedItemTicks() = 0;
   LogFeed("handover", 0);
-  BuildFeedBox(Scene, FeedChannel, 0);
+  BuildFeedBox(Scene, session->channel, 0);
 }
 
 void BuildFeedBox(CAnimWnd& scene, const CRssChannel& channel, int index) {
@@ -104,7 +152,7 @@ void ChangeFeedItem(CAnimWnd& scene, const CRssChannel& channel) {
 
 std::string CurrentFeedItemAddress() {
   if (!FeedHandedOver()) return {};
-  const CRssItem* item = FeedChannel.GetItem(FeedNav().currentItem);
+  const CRssItem* item = Channel()->GetItem(FeedNav().currentItem);
   return item ? std::string(ItemAddress(*item)) : std::string();
 }
 

@@ -231,11 +231,7 @@ void OnDestroy() {
         }
         break;
       case RunCleanup::FeedThread:
-        if (Run.feedThread && Run.feedRecord.m_nFinished.load() == 0) {
-          CloseHandle(Run.feedThread);  // never waited for: the process's end ends it
-          Run.feedThread = nullptr;
-        }
-        EndFeedRun();  // autodial back as the user had it, before the process ends
+        StopFeed();  // cancelled, autodial back as the user had it, the thread waited for
         break;
       case RunCleanup::Cursor:
         SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);

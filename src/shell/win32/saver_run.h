@@ -7,7 +7,7 @@
 
 #include "base/monitor_layout.h"
 #include "base/win32/monitors.h"
-#include "feed/thread_data.h"
+#include "feed/win32/feed_thread.h"
 #include "package/win32/package_files.h"
 #include "scene/win32/anim_wnd.h"
 #include "settings/win32/qv_app.h"
@@ -30,8 +30,7 @@ struct RunState {
   HWND timerTarget = nullptr;
   UINT previewResolution = 0;  // timer resolution a preview requested for itself
   bool quitPosted = false;
-  CThreadData feedRecord;
-  HANDLE feedThread = nullptr;
+  FeedThread feed;  // the feed thread and the session it shares with the run
   // The feed navigation lives in the scene (Scene.Scene().Feed()): one state for the
   // keys and the feed box.
 };
