@@ -66,16 +66,14 @@ Fn Proc(HMODULE module, const char* name) {
 }
 
 // The two libraries the first routes need, loaded by the session's first fetch that
-// asks for them and freed with the session (or by the run's end, when no fetch uses it).
+// asks for them. The run's end frees the download-to-cache library when no fetch uses
+// it; the Internet client stays loaded to the process's end, since threads of its own
+// may outlive our calls into it.
 class NetLibraries {
  public:
   NetLibraries() = default;
   NetLibraries(const NetLibraries&) = delete;
   NetLibraries& operator=(const NetLibraries&) = delete;
-  ~NetLibraries() {
-    if (m_urlMon) FreeLibrary(m_urlMon);
-    if (m_wininet) FreeLibrary(m_wininet);
-  }
 
   UrlDownloadToCacheFileFn DownloadToCache() {
     std::lock_guard<std::mutex> guard(m_lock);
