@@ -6,7 +6,7 @@
 #include "feed/feed_card.h"
 #include "feed/win32/feed_box.h"
 #include "feed/win32/feed_thread.h"
-#include "document/ansi_text.h"
+#include "document/win32/load_document.h"
 #include "package/win32/package_files.h"
 #include "scene/win32/anim_wnd.h"
 #include "settings/win32/qv_app.h"
@@ -80,7 +80,7 @@ void StartFeedIfWanted() {
   const std::shared_ptr<FeedSession> session = Run.feed.NewSession();
   session->record.m_strAddresses = *list;
   session->proxy = ProxyFromSettings();
-  session->toAnsi = GetUtf16ToAnsi();  // the code page the document was read in
+  session->toAnsi = &Utf16ToAnsiCodePage;  // the system's ANSI code page, as the document's texts
   session->limits.routes = FeedRoutesAllowed();
   Run.feed.Start();
   Scene.Scene().Environment().feedItemChange = [session] { ChangeFeedItem(Scene, session->channel); };
