@@ -613,7 +613,7 @@ bool FeedThread::Start() {
 }
 
 bool FeedThread::Stop(DWORD waitMs) {
-  if (!m_session) return true;
+  if (!m_session || m_bStopped) return true;
   m_session->cancel.Cancel();
   Native(m_session).autodial.EndRun();  // on this thread, before the process may end
   const ULONGLONG end = GetTickCount64() + waitMs;
@@ -629,6 +629,7 @@ bool FeedThread::Stop(DWORD waitMs) {
   // The interrupted fetches, given what is left of the wait to return; one that does not
   // is left behind, holding the session.
   Native(m_session).WaitForFetches(left());
+  m_bStopped = true;
   return true;
 }
 

@@ -35,8 +35,9 @@ class FeedThread {
 
   // The run's end: cancels the session (every fetch under way is interrupted, no
   // further address is fetched), puts the autodial state back now, and waits at most
-  // waitMs for the thread to end. True when no thread runs any more. Fetches the thread
-  // left behind may still run: they hold the session, and nothing else.
+  // waitMs for the thread to end. True when no thread runs any more (a later Stop then
+  // returns at once). Fetches the thread left behind may still run: they hold the
+  // session, and nothing else.
   bool Stop(DWORD waitMs);
   // How many fetches are still under way (left behind by a stopped thread).
   int FetchesInFlight() const;
@@ -46,6 +47,7 @@ class FeedThread {
  private:
   std::shared_ptr<FeedSession> m_session;
   HANDLE m_thread = nullptr;
+  bool m_bStopped = false;
 };
 
 }  // namespace qv
