@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "feed/thread_data.h"
+#include "feed/feed_session.h"
 
 namespace qv {
 
@@ -16,13 +16,18 @@ class FeedFetcher {
   virtual std::string FetchFeedText(const std::string& address) = 0;
 };
 
-// Fetches, decodes and parses one feed into channel. False when nothing was fetched or
-// the parse failed (a feed over kMaxFeedBytes counts as nothing fetched).
-bool FetchAndParseFeed(FeedFetcher& fetcher, const std::string& address, CRssChannel& channel);
+// Fetches, decodes (into the code page of toAnsi) and parses one feed into channel.
+// False when nothing was fetched or the parse failed (a feed over kMaxFeedBytes counts as
+// nothing fetched). Once cancel is set nothing is fetched, and a text that arrives after
+// it is not parsed.
+bool FetchAndParseFeed(FeedFetcher& fetcher, const std::string& address, CRssChannel& channel,
+                       Utf16ToAnsiFn toAnsi, const FeedCancel* cancel = nullptr);
 
-// The thread routine's work: every address of the record in turn into its channel; then
-// delivered = 1 when the channel holds items, and finished = 1 whatever happened. The
-// flags are written with release order after the last write to the channel.
-void RunFeedLoop(CThreadData& record, FeedFetcher& fetcher);
+// The thread routine's work: every address of the session's record in turn into its
+// channel; then delivered = 1 when the channel holds items, and finished = 1 whatever
+// happened. The flags are written with release order after the last write to the
+// channel. Once the session is cancelled no further address is fetched nor parsed, and
+// nothing is delivered.
+void RunFeedLoop(FeedSession& session, FeedFetcher& fetcher);
 
 }  // namespace qv

@@ -24,7 +24,7 @@ class Utf16Buffer {
       PutUnit(static_cast<uint16_t>(u));
     }
   }
-  std::string ToAnsi() const { return GetUtf16ToAnsi()(m_bytes.data(), m_bytes.size() / 2); }
+  std::string ToAnsi(Utf16ToAnsiFn toAnsi) const { return toAnsi(m_bytes.data(), m_bytes.size() / 2); }
 
  private:
   void PutUnit(uint16_t v) {
@@ -75,7 +75,7 @@ bool IsValidUtf8(std::string_view bytes) {
 // ASCII runs are copied as they are (every ANSI code page keeps them); other characters
 // go through the converter one at a time, and the single-byte results of the first
 // 2048 code points are remembered, so a text full of accented letters costs few calls.
-std::string FromUtf8(std::string_view bytes) {
+std::string FromUtf8(std::string_view bytes, Utf16ToAnsiFn toAnsi) {
   std::string out;
   out.reserve(bytes.size());
   std::vector<int16_t> known(0x800, -1);
@@ -104,23 +104,25 @@ std::string FromUtf8(std::string_view bytes) {
     }
     Utf16Buffer one(2);
     one.Put(u);
-    const std::string ansi = one.ToAnsi();
+    const std::string ansi = one.ToAnsi(toAnsi);
     if (u < known.size() && ansi.size() == 1) known[u] = static_cast<uint8_t>(ansi[0]);
     out += ansi;
   }
   return out;
 }
 
-std::string FromUtf16(std::string_view bytes, bool bigEndian) {
+std::string FromUtf16(std::string_view bytes, bool bigEndian, Utf16ToAnsiFn toAnsi) {
   Utf16Buffer out(bytes.size() / 2);
   for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
     const auto a = static_cast<uint8_t>(bytes[i]), b = static_cast<uint8_t>(bytes[i + 1]);
     out.Put(bigEndian ? (a << 8 | b) : (b << 8 | a));  // lone surrogates go on as they are
   }
-  return out.ToAnsi();
+  return out.ToAnsi(toAnsi);
 }
 
-std::string FromWindows1252(std::string_view bytes) { return FromUtf8(Cp1252ToUtf8(bytes)); }
+std::string FromWindows1252(std::string_view bytes, Utf16ToAnsiFn toAnsi) {
+  return FromUtf8(Cp1252ToUtf8(bytes), toAnsi);
+}
 
 std::string DropZeros(std::string_view bytes) {
   std::string out;
@@ -167,24 +169,26 @@ FeedEncoding DetectFeedEncoding(std::string_view bytes) {
   return FeedEncoding::Unknown;
 }
 
-std::string DecodeFeedBytes(std::string_view bytes) {
+std::string DecodeFeedBytes(std::string_view bytes) { return DecodeFeedBytes(bytes, GetUtf16ToAnsi()); }
+
+std::string DecodeFeedBytes(std::string_view bytes, Utf16ToAnsiFn toAnsi) {
   switch (DetectFeedEncoding(bytes)) {
     case FeedEncoding::Utf16LE:
-      return FromUtf16(bytes.substr(2), false);
+      return FromUtf16(bytes.substr(2), false, toAnsi);
     case FeedEncoding::Utf16BE:
-      return FromUtf16(bytes.substr(2), true);
+      return FromUtf16(bytes.substr(2), true, toAnsi);
     case FeedEncoding::SingleByte:
-      return FromWindows1252(bytes);
+      return FromWindows1252(bytes, toAnsi);
     case FeedEncoding::Unknown:
       return DropZeros(bytes);
     case FeedEncoding::Utf8:
       break;
   }
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return FromUtf8(bytes.substr(3));
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return FromUtf8(bytes.substr(3), toAnsi);
   // Neither mark nor declaration: UTF-8 unless the bytes cannot be, as in the many old
   // feeds written in the Windows code page without saying so.
-  if (DeclaredEncoding(bytes).empty() && !IsValidUtf8(bytes)) return FromWindows1252(bytes);
-  return FromUtf8(bytes);
+  if (DeclaredEncoding(bytes).empty() && !IsValidUtf8(bytes)) return FromWindows1252(bytes, toAnsi);
+  return FromUtf8(bytes, toAnsi);
 }
 
 }  // namespace qv

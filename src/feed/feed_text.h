@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "document/ansi_text.h"
+
 namespace qv {
 
 enum class FeedEncoding { Utf8, Utf16LE, Utf16BE, SingleByte, Unknown };
@@ -19,5 +21,7 @@ FeedEncoding DetectFeedEncoding(std::string_view bytes);
 // valid UTF-8 is read as Windows-1252; an Unknown encoding keeps its bytes. Zero
 // characters are dropped: every reader downstream takes the text as a C string.
 std::string DecodeFeedBytes(std::string_view bytes);
+// The same into the code page of toAnsi (the feed thread's, given it by its session).
+std::string DecodeFeedBytes(std::string_view bytes, Utf16ToAnsiFn toAnsi);
 
 }  // namespace qv

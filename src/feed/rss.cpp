@@ -38,10 +38,10 @@ uint16_t ReferenceValue(std::string_view digits) {
 
 // First byte of one UTF-16 unit in the ANSI code page (its default character when it
 // has none).
-char AnsiByteOf(uint16_t unit) {
+char AnsiByteOf(uint16_t unit, Utf16ToAnsiFn toAnsi) {
   const unsigned char le[2] = {static_cast<unsigned char>(unit & 0xFF),
                                static_cast<unsigned char>(unit >> 8)};
-  const std::string s = GetUtf16ToAnsi()(le, 1);
+  const std::string s = toAnsi(le, 1);
   return s.empty() ? '?' : s[0];
 }
 
@@ -63,6 +63,10 @@ std::string_view Mid(std::string_view s, size_t start, size_t count) {
 }  // namespace
 
 std::string DecodeCharacterReferences(std::string_view text) {
+  return DecodeCharacterReferences(text, GetUtf16ToAnsi());
+}
+
+std::string DecodeCharacterReferences(std::string_view text, Utf16ToAnsiFn toAnsi) {
   static constexpr std::string_view kNames[] = {"lt;", "amp;", "gt;", "apos;", "quot;"};
   static constexpr char kChars[] = {'<', '&', '>', '\'', '"'};
   std::string out;
@@ -92,7 +96,7 @@ std::string DecodeCharacterReferences(std::string_view text) {
       const std::string_view digits = text.substr(i + 1, n);
       i += n + 2;
       if (i > text.size()) i = text.size();
-      written = AnsiByteOf(ReferenceValue(digits));
+      written = AnsiByteOf(ReferenceValue(digits), toAnsi);
       // A reference to character 0 would end the text for every C-string reader
       // downstream; it is dropped instead.
       if (written == '\0') continue;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "document/ansi_text.h"
+
 namespace qv {
 
 // The channel keeps at most this many items over all its feeds; later ones are skipped.
@@ -33,6 +35,8 @@ inline constexpr size_t ChannelMemoryBound(size_t textBytes, size_t items) {
 // "&lt;" "&amp;" "&gt;" "&apos;" "&quot;" become their character; a numeric reference
 // (&#65; &#x41;, also after an "&amp;") becomes the first ANSI byte of its UTF-16 unit.
 std::string DecodeCharacterReferences(std::string_view text);
+// The same with the bytes of the code page of toAnsi.
+std::string DecodeCharacterReferences(std::string_view text, Utf16ToAnsiFn toAnsi);
 
 // The text between the first "<name>" and the first "</name>" (exact, case-sensitive;
 // an element with attributes is not found). Empty when either tag is missing or the

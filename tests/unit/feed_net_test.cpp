@@ -263,11 +263,11 @@ TEST(FeedLoop, PiecesInOrder) {
   FakeFetcher f;
   f.texts["a"] = SmallFeed("A", "a1");
   f.texts["b"] = SmallFeed("B", "b1 &amp;#65;");
-  CRssChannel channel;
-  CThreadData record;
+  FeedSession session;
+  CRssChannel& channel = session.channel;
+  CThreadData& record = session.record;
   record.m_strAddresses = "a;;b";
-  record.m_pChannel = &channel;
-  RunFeedLoop(record, f);
+  RunFeedLoop(session, f);
   EXPECT_EQ(f.asked, (std::vector<std::string>{"a", "b"}));
   EXPECT_EQ(record.m_nDelivered.load(), 1);
   EXPECT_EQ(record.m_nFinished.load(), 1);
@@ -279,11 +279,11 @@ TEST(FeedLoop, OnlyTheSecondAnswers) {
   FakeFetcher f;
   f.texts["good"] = SmallFeed("G", "g1");
   f.texts["broken"] = "<rss version=\"2.0\"><channel><title>Broken</title><item><title>half";
-  CRssChannel channel;
-  CThreadData record;
+  FeedSession session;
+  CRssChannel& channel = session.channel;
+  CThreadData& record = session.record;
   record.m_strAddresses = "silent;broken;good";
-  record.m_pChannel = &channel;
-  RunFeedLoop(record, f);
+  RunFeedLoop(session, f);
   EXPECT_EQ(record.m_nDelivered.load(), 1);
   ASSERT_EQ(channel.GetItemCount(), 1);
   EXPECT_EQ(channel.GetItem(0)->FeedTitle(), "G");
@@ -292,20 +292,21 @@ TEST(FeedLoop, OnlyTheSecondAnswers) {
 TEST(FeedLoop, NothingDeliveredStillFinishes) {
   FakeFetcher f;
   f.texts["huge"] = SmallFeed("H", "h") + std::string(kMaxFeedBytes, ' ');
-  CRssChannel channel;
-  CThreadData record;
-  record.m_pChannel = &channel;
+  FeedSession session;
+  CRssChannel& channel = session.channel;
+  CThreadData& record = session.record;
   for (const char* list : {"", "missing", "huge", ";;", "huge;missing"}) {
     record.m_strAddresses = list;
-    RunFeedLoop(record, f);
+    RunFeedLoop(session, f);
     EXPECT_EQ(record.m_nDelivered.load(), 0) << list;
     EXPECT_EQ(record.m_nFinished.load(), 1) << list;
   }
   EXPECT_EQ(channel.GetItemCount(), 0);
-  CThreadData noChannel;
-  noChannel.m_strAddresses = "huge";
+  FeedSession noChannel;
+  noChannel.record.m_strAddresses = "huge";
+  noChannel.record.m_pChannel = nullptr;
   RunFeedLoop(noChannel, f);
-  EXPECT_EQ(noChannel.m_nFinished.load(), 1);
+  EXPECT_EQ(noChannel.record.m_nFinished.load(), 1);
 }
 
 // Whatever the fetch or the parse throws (memory running out first of all) ends the loop
@@ -314,15 +315,78 @@ TEST(FeedLoop, AThrowFinishesWithoutDelivery) {
   struct Throwing : FeedFetcher {
     std::string FetchFeedText(const std::string&) override { throw std::bad_alloc(); }
   } f;
-  CRssChannel channel;
-  CThreadData record;
-  record.m_pChannel = &channel;
+  FeedSession session;
+  CThreadData& record = session.record;
   for (const char* list : {"a", "a;b"}) {
     record.m_strAddresses = list;
-    EXPECT_NO_THROW(RunFeedLoop(record, f));
+    EXPECT_NO_THROW(RunFeedLoop(session, f));
     EXPECT_EQ(record.m_nDelivered.load(), 0) << list;
     EXPECT_EQ(record.m_nFinished.load(), 1) << list;
   }
+}
+
+// The run's end cancels the session: no address after the one under way is fetched, the
+// text that arrives late is not parsed, and nothing is delivered.
+TEST(FeedLoop, CancelStopsBeforeTheNextAddress) {
+  struct CancellingFetcher : FakeFetcher {
+    FeedCancel* cancel = nullptr;
+    std::string FetchFeedText(const std::string& address) override {
+      std::string text = FakeFetcher::FetchFeedText(address);
+      if (address == "b") cancel->Cancel();  // the run ends while b is fetched
+      return text;
+    }
+  };
+  for (const char* list : {"a;b;c", "b"}) {
+    CancellingFetcher f;
+    for (const char* a : {"a", "b", "c"}) f.texts[a] = SmallFeed(a, a);
+    FeedSession session;
+    f.cancel = &session.cancel;
+    session.record.m_strAddresses = list;
+    RunFeedLoop(session, f);
+    EXPECT_EQ(f.asked.back(), "b") << list;
+    EXPECT_EQ(session.channel.GetItemCount(), list[0] == 'a' ? 1 : 0) << list;  // a's, not b's
+    EXPECT_EQ(session.record.m_nDelivered.load(), 0) << list;
+    EXPECT_EQ(session.record.m_nFinished.load(), 1) << list;
+  }
+}
+
+// Every deadline of a fetch ends as soon as the session is cancelled.
+TEST(FeedSessionCancel, DeadlinePassesAtTheCancel) {
+  static uint64_t now = 1000;
+  const FeedDeadline::Clock clock = [] { return now; };
+  FeedCancel cancel;
+  const FeedDeadline deadline(cancel, clock, 500);
+  now = 1200;
+  EXPECT_FALSE(deadline.Passed());
+  EXPECT_EQ(deadline.MsLeft(), 300u);
+  cancel.Cancel();
+  EXPECT_TRUE(deadline.Passed());
+  EXPECT_EQ(deadline.MsLeft(), 0u);
+  FeedCancel other;
+  const FeedDeadline late(other, clock, 500);
+  now = 1700;
+  EXPECT_TRUE(late.Passed());
+}
+
+// What a blocking call registers runs once when the session is cancelled, never after
+// the call disarmed it, and not at all when the call would start after the cancel; the
+// call learns whether its handle was closed under it.
+TEST(FeedSessionCancel, InterruptersRunOnceWhileArmed) {
+  FeedCancel cancel;
+  int closedA = 0, closedB = 0, closedC = 0;
+  const FeedCancel::Token a = cancel.Arm([&] { ++closedA; });
+  const FeedCancel::Token b = cancel.Arm([&] { ++closedB; });
+  EXPECT_FALSE(cancel.Disarm(b));  // returned in time: nothing closed
+  cancel.Cancel();
+  cancel.Cancel();
+  EXPECT_TRUE(cancel.Cancelled());
+  EXPECT_EQ(closedA, 1);
+  EXPECT_EQ(closedB, 0);
+  EXPECT_TRUE(cancel.Disarm(a));  // its handle is gone: not to be closed again
+  EXPECT_FALSE(cancel.Disarm(a));
+  EXPECT_EQ(cancel.Arm([&] { ++closedC; }), 0u);
+  EXPECT_EQ(closedC, 0);
+  EXPECT_FALSE(cancel.Disarm(0));
 }
 
 TEST(FeedLoop, OurSampleFeeds) {
@@ -337,11 +401,11 @@ TEST(FeedLoop, OurSampleFeeds) {
     std::fclose(file);
     f.texts[name] = text;
   }
-  CRssChannel channel;
-  CThreadData record;
+  FeedSession session;
+  CRssChannel& channel = session.channel;
+  CThreadData& record = session.record;
   record.m_strAddresses = "news_utf8.xml;second.xml;latin1.xml";
-  record.m_pChannel = &channel;
-  RunFeedLoop(record, f);
+  RunFeedLoop(session, f);
   ASSERT_EQ(channel.GetItemCount(), 6);
   const CRssItem& first = *channel.GetItem(0);
   EXPECT_EQ(first.m_strTitle, "Cr\xE8me br\xFBl\xE9" "e wins the harbour bake-off");

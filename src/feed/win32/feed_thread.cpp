@@ -4,8 +4,8 @@
 #include <urlmon.h>
 #include <wininet.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -13,7 +13,6 @@
 #include "feed/feed_address.h"
 #include "feed/feed_fetch.h"
 #include "feed/http_reply.h"
-#include "settings/win32/qv_app.h"
 
 namespace qv {
 
@@ -21,23 +20,10 @@ namespace {
 
 constexpr char kUserAgent[] = "QuorvexPKSV/1.0";
 constexpr DWORD kUrlBufferSize = 256;
+// A waiting socket call looks at the deadline (and so at the cancel) at least this often.
+constexpr DWORD kSocketSliceMs = 100;
 
-bool PastDeadline(ULONGLONG deadline) { return GetTickCount64() >= deadline; }
-DWORD MsLeft(ULONGLONG deadline) {
-  const ULONGLONG now = GetTickCount64();
-  return now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-}
-
-// Test diagnostic: QV_TEST_FEED_ROUTES lists the network routes that may be tried ("3"
-// for the socket route alone). All three without it.
-bool RouteAllowed(int route) {
-  static const std::string allowed = [] {
-    char buf[16] = {};
-    const DWORD n = GetEnvironmentVariableA("QV_TEST_FEED_ROUTES", buf, sizeof buf);
-    return (n > 0 && n < sizeof buf) ? std::string(buf) : std::string("123");
-  }();
-  return allowed.find(static_cast<char>('0' + route)) != std::string::npos;
-}
+uint64_t TickMs() { return GetTickCount64(); }
 
 // A whole file, or empty when it is missing, unreadable or larger than a feed may be.
 std::string ReadWholeFile(const char* path) {
@@ -74,10 +60,56 @@ using InternetReadFileFn = BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD);
 using InternetCloseHandleFn = BOOL(WINAPI*)(HINTERNET);
 using InternetSetOptionFn = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
 
-struct NetLibraries {
-  std::mutex lock;
-  bool urlMonTried = false, wininetTried = false;
-  HMODULE urlMon = nullptr, wininet = nullptr;
+template <class Fn>
+Fn Proc(HMODULE module, const char* name) {
+  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+// The two libraries the first routes need, loaded by the session's first fetch that
+// asks for them. The run's end frees the download-to-cache library when no fetch uses
+// it; the Internet client stays loaded to the process's end, since threads of its own
+// may outlive our calls into it.
+class NetLibraries {
+ public:
+  NetLibraries() = default;
+  NetLibraries(const NetLibraries&) = delete;
+  NetLibraries& operator=(const NetLibraries&) = delete;
+
+  UrlDownloadToCacheFileFn DownloadToCache() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_urlMonTried) {
+      m_urlMonTried = true;
+      m_urlMon = LoadLibraryA("UrlMon.DLL");
+      if (m_urlMon) downloadToCache = Proc<UrlDownloadToCacheFileFn>(m_urlMon, "URLDownloadToCacheFileA");
+    }
+    return downloadToCache;
+  }
+
+  bool InternetClientAvailable() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (!m_wininetTried) {
+      m_wininetTried = true;
+      m_wininet = LoadLibraryA("Wininet.DLL");
+      if (m_wininet) {
+        open = Proc<InternetOpenFn>(m_wininet, "InternetOpenA");
+        connect = Proc<InternetConnectFn>(m_wininet, "InternetConnectA");
+        openUrl = Proc<InternetOpenUrlFn>(m_wininet, "InternetOpenUrlA");
+        readFile = Proc<InternetReadFileFn>(m_wininet, "InternetReadFile");
+        close = Proc<InternetCloseHandleFn>(m_wininet, "InternetCloseHandle");
+        setOption = Proc<InternetSetOptionFn>(m_wininet, "InternetSetOptionA");
+      }
+    }
+    return open && connect && openUrl && readFile && close;
+  }
+
+  // The run's end: the download-to-cache library goes (no fetch is using it).
+  void ReleaseUrlMon() {
+    std::lock_guard<std::mutex> guard(m_lock);
+    if (m_urlMon) FreeLibrary(m_urlMon);
+    m_urlMon = nullptr;
+    downloadToCache = nullptr;
+  }
+
   UrlDownloadToCacheFileFn downloadToCache = nullptr;
   InternetOpenFn open = nullptr;
   InternetConnectFn connect = nullptr;
@@ -85,48 +117,89 @@ struct NetLibraries {
   InternetReadFileFn readFile = nullptr;
   InternetCloseHandleFn close = nullptr;
   InternetSetOptionFn setOption = nullptr;  // optional: time limits
+
+ private:
+  std::mutex m_lock;
+  bool m_urlMonTried = false, m_wininetTried = false;
+  HMODULE m_urlMon = nullptr, m_wininet = nullptr;
 };
-NetLibraries Net;
-std::atomic<int> FetchesInFlight{0};
 
-template <class Fn>
-Fn Proc(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
+class RegistryAutodial final : public AutodialStore {
+ public:
+  int Get() override { return GetAutodialState(); }
+  void Set(int state) override { SetAutodialState(state); }
+};
 
-UrlDownloadToCacheFileFn DownloadToCache() {
-  std::lock_guard<std::mutex> guard(Net.lock);
-  if (!Net.urlMonTried) {
-    Net.urlMonTried = true;
-    Net.urlMon = LoadLibraryA("UrlMon.DLL");
-    if (Net.urlMon) Net.downloadToCache = Proc<UrlDownloadToCacheFileFn>(Net.urlMon, "URLDownloadToCacheFileA");
+// The session with what only Windows has: the libraries, the autodial switch, and an
+// event that the cancel sets, so that a wait for a fetch ends at once.
+class Win32FeedSession final : public FeedSession {
+ public:
+  Win32FeedSession()
+      : m_cancelled(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_idle(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
+    const HANDLE event = m_cancelled;
+    if (event) cancel.Arm([event] { SetEvent(event); });
   }
-  return Net.downloadToCache;
-}
-
-bool InternetClientAvailable() {
-  std::lock_guard<std::mutex> guard(Net.lock);
-  if (!Net.wininetTried) {
-    Net.wininetTried = true;
-    Net.wininet = LoadLibraryA("Wininet.DLL");
-    if (Net.wininet) {
-      Net.open = Proc<InternetOpenFn>(Net.wininet, "InternetOpenA");
-      Net.connect = Proc<InternetConnectFn>(Net.wininet, "InternetConnectA");
-      Net.openUrl = Proc<InternetOpenUrlFn>(Net.wininet, "InternetOpenUrlA");
-      Net.readFile = Proc<InternetReadFileFn>(Net.wininet, "InternetReadFile");
-      Net.close = Proc<InternetCloseHandleFn>(Net.wininet, "InternetCloseHandle");
-      Net.setOption = Proc<InternetSetOptionFn>(Net.wininet, "InternetSetOptionA");
-    }
+  ~Win32FeedSession() override {
+    if (m_cancelled) CloseHandle(m_cancelled);
+    if (m_idle) CloseHandle(m_idle);
   }
-  return Net.open && Net.connect && Net.openUrl && Net.readFile && Net.close;
-}
+
+  HANDLE CancelledEvent() const { return m_cancelled; }
+
+  // Network fetches under way, each on its own thread. No fetch begins once the run has
+  // ended, so after that the count only falls.
+  void FetchBegins() {
+    if (m_fetches.fetch_add(1) == 0 && m_idle) ResetEvent(m_idle);
+  }
+  void FetchEnds() {
+    if (m_fetches.fetch_sub(1) == 1 && m_idle) SetEvent(m_idle);
+  }
+  int FetchesInFlight() const { return m_fetches.load(); }
+  // Waits at most ms for every fetch to have returned.
+  bool WaitForFetches(DWORD ms) const { return !m_idle || WaitForSingleObject(m_idle, ms) == WAIT_OBJECT_0; }
+
+  NetLibraries net;
+  RegistryAutodial autodialStore;
+  AutodialGuard autodial{autodialStore};
+
+ private:
+  HANDLE m_cancelled;
+  HANDLE m_idle;  // set while no fetch is under way
+  std::atomic<int> m_fetches{0};
+};
+
+// Ends a blocking call from the user-interface thread while it is armed: Disarm says
+// whether the interrupter ran (and so closed what the call used).
+class Interruptible {
+ public:
+  Interruptible(FeedCancel& cancel, std::function<void()> interrupt)
+      : m_cancel(cancel), m_token(cancel.Arm(std::move(interrupt))) {}
+  Interruptible(const Interruptible&) = delete;
+  Interruptible& operator=(const Interruptible&) = delete;
+  ~Interruptible() { Disarm(); }
+  // False when the session was cancelled before arming: the call is not to be made.
+  bool Armed() const { return m_token != 0; }
+  // True when the interrupter ran.
+  bool Disarm() {
+    const bool ran = m_cancel.Disarm(m_token);
+    m_token = 0;
+    return ran;
+  }
+
+ private:
+  FeedCancel& m_cancel;
+  FeedCancel::Token m_token;
+};
 
 // --- Route 1: the download-to-cache service ----------------------------------------
 
-// Progress reports of the download: aborts it past the deadline or the feed size cap.
+// Progress reports of the download: aborts it past the deadline (which the run's end
+// brings forward) or the feed size cap. While the download runs, the run's end also
+// aborts its binding from the user-interface thread, for a server that sends nothing
+// and so gives no progress to answer.
 class BindCallback final : public IBindStatusCallback {
  public:
-  explicit BindCallback(ULONGLONG deadline) : m_deadline(deadline) {}
+  BindCallback(const FeedDeadline& deadline, FeedCancel& cancel) : m_deadline(deadline), m_cancel(cancel) {}
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
     static const GUID kUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
     static const GUID kBindStatusCallback = {0x79eac9c1, 0xbaf9, 0x11ce,
@@ -146,30 +219,53 @@ class BindCallback final : public IBindStatusCallback {
     if (left == 0) delete this;
     return static_cast<ULONG>(left);
   }
-  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnStartBinding(DWORD, IBinding* binding) override {
+    if (m_deadline.Passed()) return E_ABORT;
+    if (binding && !m_binding) {
+      binding->AddRef();
+      m_binding = binding;
+      m_token = m_cancel.Arm([binding] { binding->Abort(); });
+    }
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE GetPriority(LONG*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE OnLowResource(DWORD) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnProgress(ULONG progress, ULONG, ULONG, LPCWSTR) override {
-    return (PastDeadline(m_deadline) || progress > kMaxFeedBytes) ? E_ABORT : S_OK;
+    return (m_deadline.Passed() || progress > kMaxFeedBytes) ? E_ABORT : S_OK;
   }
+  // Not disarmed here: an abort may report the stop at once, on the thread that aborts.
   HRESULT STDMETHODCALLTYPE OnStopBinding(HRESULT, LPCWSTR) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetBindInfo(DWORD*, BINDINFO*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnObjectAvailable(REFIID, IUnknown*) override { return S_OK; }
 
+  // The download has returned: its binding can no longer be aborted, and is let go.
+  void Finished() {
+    m_cancel.Disarm(m_token);
+    m_token = 0;
+    if (m_binding) m_binding->Release();
+    m_binding = nullptr;
+  }
+
  private:
   LONG m_refs = 1;
-  ULONGLONG m_deadline;
+  const FeedDeadline m_deadline;
+  FeedCancel& m_cancel;  // the session's, which the fetch holds
+  IBinding* m_binding = nullptr;
+  FeedCancel::Token m_token = 0;
 };
 
-std::string DownloadToCacheRoute(const std::string& address, ULONGLONG deadline) {
-  const UrlDownloadToCacheFileFn download = DownloadToCache();
+std::string DownloadToCacheRoute(Win32FeedSession& session, const std::string& address,
+                                 const FeedDeadline& deadline) {
+  const UrlDownloadToCacheFileFn download = session.net.DownloadToCache();
   if (!download) return {};
   char file[kUrlBufferSize] = {};
-  BindCallback* callback = new BindCallback(deadline);
+  BindCallback* callback = new BindCallback(deadline, session.cancel);
   const HRESULT hr = download(nullptr, address.c_str(), file, kUrlBufferSize, 0, callback);
+  callback->Finished();
   callback->Release();
-  if (FAILED(hr) || file[0] == '\0' || GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES) return {};
+  if (FAILED(hr) || deadline.Passed() || file[0] == '\0' || GetFileAttributesA(file) == INVALID_FILE_ATTRIBUTES)
+    return {};
   std::string text = ReadWholeFile(file);
   DeleteFileA(file);
   return text;
@@ -177,69 +273,111 @@ std::string DownloadToCacheRoute(const std::string& address, ULONGLONG deadline)
 
 // --- Route 2: the Internet client library ------------------------------------------
 
-std::string InternetClientRoute(const std::string& address, ULONGLONG deadline) {
-  if (!InternetClientAvailable()) return {};
-  const HINTERNET session = Net.open(kUserAgent, 0, nullptr, nullptr, 0);
-  if (!session) return {};
-  if (Net.setOption) {
-    DWORD connectMs = kFeedConnectTimeoutMs, receiveMs = kFeedReceiveTimeoutMs;
-    Net.setOption(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
-    Net.setOption(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
-    Net.setOption(session, INTERNET_OPTION_SEND_TIMEOUT, &receiveMs, sizeof receiveMs);
+std::string InternetClientRoute(Win32FeedSession& session, const std::string& address,
+                                const FeedDeadline& deadline) {
+  NetLibraries& net = session.net;
+  if (!net.InternetClientAvailable()) return {};
+  const HINTERNET root = net.open(kUserAgent, 0, nullptr, nullptr, 0);
+  if (!root) return {};
+  if (net.setOption) {
+    DWORD connectMs = session.limits.connectMs, receiveMs = session.limits.receiveMs;
+    net.setOption(root, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
+    net.setOption(root, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
+    net.setOption(root, INTERNET_OPTION_SEND_TIMEOUT, &receiveMs, sizeof receiveMs);
   }
+  // Closing the root handle from the user-interface thread ends the open or the read
+  // under way, and the request handle with it.
+  const InternetCloseHandleFn close = net.close;
+  Interruptible interruptible(session.cancel, [close, root] { close(root); });
   std::string text;
-  if (const HINTERNET url = Net.openUrl(session, address.c_str(), nullptr, 0, 0, 0)) {
+  HINTERNET url = nullptr;
+  if (interruptible.Armed()) url = net.openUrl(root, address.c_str(), nullptr, 0, 0, 0);
+  if (url) {
     char piece[1024];
     DWORD got = 0;
-    while (Net.readFile(url, piece, sizeof piece, &got) && got > 0) {
-      if (text.size() + got > kMaxFeedBytes || PastDeadline(deadline)) {
+    while (!deadline.Passed() && net.readFile(url, piece, sizeof piece, &got) && got > 0) {
+      if (text.size() + got > kMaxFeedBytes || deadline.Passed()) {
         text.clear();  // too long or too slow: dropped, not cut
         break;
       }
       text.append(piece, got);
     }
-    Net.close(url);
+    if (deadline.Passed()) text.clear();
   }
-  Net.close(session);
+  if (!interruptible.Disarm()) {
+    if (url) net.close(url);
+    net.close(root);
+  }
   return text;
 }
 
 // --- Route 3: HTTP over a socket ---------------------------------------------------
 
-HttpProxy ProxyFromSettings() {
-  HttpProxy proxy;
-  proxy.use = Settings.UseProxy != 0 && !Settings.ProxyAddress.empty();
-  proxy.address = Settings.ProxyAddress;
-  proxy.port = Settings.ProxyPort > 0 && Settings.ProxyPort < 65536 ? Settings.ProxyPort : 80;
-  proxy.authenticate = Settings.UseProxyAuthentication != 0;
-  proxy.login = Settings.ProxyLogin;
-  proxy.password = Settings.ProxyPassword;
-  return proxy;
+// Waits until s is ready (writable after a connect, else readable), in slices, so that
+// the deadline and the cancel are seen while it waits. False past the deadline, on an
+// error, or when the socket was closed under the wait.
+bool WaitForSocket(SOCKET s, bool writable, const FeedDeadline& deadline) {
+  while (!deadline.Passed()) {
+    fd_set ready, failed;
+    FD_ZERO(&ready);
+    FD_ZERO(&failed);
+    FD_SET(s, &ready);
+    FD_SET(s, &failed);
+    const DWORD ms = std::min(kSocketSliceMs, static_cast<DWORD>(deadline.MsLeft()));
+    timeval slice{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
+    const int n = writable ? select(0, nullptr, &ready, &failed, &slice) : select(0, &ready, nullptr, &failed, &slice);
+    if (n < 0 || FD_ISSET(s, &failed)) return false;
+    if (n > 0) return FD_ISSET(s, &ready) != 0;
+  }
+  return false;
 }
 
-// Connects with a time limit: a non-blocking connect waited for with select.
-bool ConnectWithin(SOCKET s, const sockaddr_in& to, DWORD ms) {
-  u_long nonBlocking = 1;
-  if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return false;
+// Connects within the connect time limit: a non-blocking connect waited for in slices.
+bool ConnectWithin(SOCKET s, const sockaddr_in& to, const FeedDeadline& deadline) {
   if (connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
     if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(s, &writable);
-    FD_SET(s, &failed);
-    timeval limit{static_cast<long>(ms / 1000), static_cast<long>((ms % 1000) * 1000)};
-    if (select(0, nullptr, &writable, &failed, &limit) <= 0 || !FD_ISSET(s, &writable)) return false;
+    if (!WaitForSocket(s, true, deadline)) return false;
     int error = 0;
     int length = sizeof error;
     if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) != 0 || error != 0)
       return false;
   }
-  nonBlocking = 0;
-  return ioctlsocket(s, FIONBIO, &nonBlocking) == 0;
+  return true;
 }
 
-std::string SocketExchange(const HttpTarget& target, const HttpProxy& proxy, ULONGLONG deadline) {
+// Sends the request and reads the reply on a connected non-blocking socket; every wait
+// is a slice that looks at the deadline, and a server silent for the receive time limit
+// fails the fetch.
+std::string Exchange(const FeedSession& session, SOCKET s, const std::string& request, const FeedDeadline& deadline) {
+  size_t sent = 0;
+  while (sent < request.size()) {
+    const int n = send(s, request.data() + sent, static_cast<int>(request.size() - sent), 0);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+    } else if (n < 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
+      if (!WaitForSocket(s, true, deadline)) return {};
+    } else {
+      return {};
+    }
+  }
+  HttpReplyParser reply;
+  char piece[1024];
+  for (;;) {
+    const FeedDeadline quiet(session.cancel, &TickMs, std::min(session.limits.receiveMs, deadline.MsLeft()));
+    if (!WaitForSocket(s, false, quiet)) return {};
+    const int n = recv(s, piece, sizeof piece, 0);
+    if (n < 0) {
+      if (WSAGetLastError() == WSAEWOULDBLOCK) continue;
+      return {};  // failed, or closed by the run's end
+    }
+    const auto state = n == 0 ? reply.Finish() : reply.Feed(std::string_view(piece, static_cast<size_t>(n)));
+    if (state == HttpReplyParser::State::Done) return reply.TakeBody();  // moved: one copy of the feed, not two
+    if (state == HttpReplyParser::State::Failed) return {};
+  }
+}
+
+std::string SocketExchange(Win32FeedSession& session, const HttpTarget& target, const FeedDeadline& deadline) {
+  const HttpProxy& proxy = session.proxy;
   const std::optional<std::string> request = BuildHttpRequest(target, proxy);
   if (!request) return {};
   const std::string& host = proxy.use ? proxy.address : target.host;
@@ -259,62 +397,50 @@ std::string SocketExchange(const HttpTarget& target, const HttpProxy& proxy, ULO
 
   const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) return {};
+  // Closing the socket from the user-interface thread ends a wait on it at once.
+  Interruptible interruptible(session.cancel, [s] { closesocket(s); });
   std::string body;
-  DWORD receiveMs = kFeedReceiveTimeoutMs;
-  setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receiveMs), sizeof receiveMs);
-  setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&receiveMs), sizeof receiveMs);
-  if (ConnectWithin(s, to, std::min(kFeedConnectTimeoutMs, MsLeft(deadline)))) {
-    size_t sent = 0;
-    while (sent < request->size()) {
-      const int n = send(s, request->data() + sent, static_cast<int>(request->size() - sent), 0);
-      if (n <= 0) break;
-      sent += static_cast<size_t>(n);
-    }
-    if (sent == request->size()) {
-      HttpReplyParser reply;
-      char piece[1024];
-      for (;;) {
-        if (PastDeadline(deadline)) break;
-        const int n = recv(s, piece, sizeof piece, 0);
-        if (n < 0) break;  // failed or timed out
-        const auto state = n == 0 ? reply.Finish() : reply.Feed(std::string_view(piece, static_cast<size_t>(n)));
-        if (state == HttpReplyParser::State::Done) {
-          body = reply.TakeBody();  // moved: one copy of the feed, not two
-          break;
-        }
-        if (state == HttpReplyParser::State::Failed) break;
-      }
-    }
+  u_long nonBlocking = 1;
+  if (interruptible.Armed() && ioctlsocket(s, FIONBIO, &nonBlocking) == 0) {
+    const FeedDeadline connectBy(session.cancel, &TickMs, std::min(session.limits.connectMs, deadline.MsLeft()));
+    if (ConnectWithin(s, to, connectBy)) body = Exchange(session, s, *request, deadline);
   }
-  closesocket(s);
+  if (!interruptible.Disarm()) closesocket(s);
+  if (deadline.Passed()) body.clear();
   return body;
 }
 
-std::string SocketRoute(const std::string& address, ULONGLONG deadline) {
+std::string SocketRoute(Win32FeedSession& session, const std::string& address, const FeedDeadline& deadline) {
   const std::optional<HttpTarget> target = SocketTarget(address);
   if (!target) return {};
   WSADATA wsa{};
   if (WSAStartup(MAKEWORD(1, 1), &wsa) != 0) return {};
   std::string text;
-  if (wsa.wVersion == MAKEWORD(1, 1)) text = SocketExchange(*target, ProxyFromSettings(), deadline);
+  if (wsa.wVersion == MAKEWORD(1, 1)) text = SocketExchange(session, *target, deadline);
   WSACleanup();
   return text;
 }
 
-std::string FetchNetwork(const std::string& address, ULONGLONG deadline) {
+std::string FetchNetwork(Win32FeedSession& session, const std::string& address, const FeedDeadline& deadline) {
+  const FeedLimits& limits = session.limits;
   std::string text;
-  if (RouteAllowed(1)) text = DownloadToCacheRoute(address, deadline);
-  if (text.empty() && RouteAllowed(2) && !PastDeadline(deadline)) text = InternetClientRoute(address, deadline);
-  if (text.empty() && RouteAllowed(3) && !PastDeadline(deadline)) text = SocketRoute(address, deadline);
+  if (limits.RouteAllowed(1) && !deadline.Passed()) text = DownloadToCacheRoute(session, address, deadline);
+  if (text.empty() && limits.RouteAllowed(2) && !deadline.Passed())
+    text = InternetClientRoute(session, address, deadline);
+  if (text.empty() && limits.RouteAllowed(3) && !deadline.Passed()) text = SocketRoute(session, address, deadline);
   return text;
 }
 
 // One network fetch on its own thread, so that a route stuck in a platform call cannot
-// hold the feed list past the deadline. Shared by the two threads; the last one out
-// deletes it.
+// hold the feed list past the deadline, nor the feed thread past the run's end. Shared
+// by the two threads; the last one out deletes it. It holds the session, so a fetch
+// left behind still has everything it uses.
 struct Attempt {
+  Attempt(std::shared_ptr<Win32FeedSession> s, std::string a)
+      : session(std::move(s)), address(std::move(a)), deadline(session->cancel, &TickMs, session->limits.deadlineMs) {}
+  std::shared_ptr<Win32FeedSession> session;
   std::string address;
-  ULONGLONG deadline = 0;
+  FeedDeadline deadline;
   std::string text;
   std::atomic<int> owners{2};
   void Leave() {
@@ -325,29 +451,101 @@ struct Attempt {
 DWORD WINAPI AttemptProc(void* parameter) {
   auto* attempt = static_cast<Attempt*>(parameter);
   try {
-    attempt->text = FetchNetwork(attempt->address, attempt->deadline);
+    attempt->text = FetchNetwork(*attempt->session, attempt->address, attempt->deadline);
   } catch (...) {
     attempt->text.clear();  // out of memory: this feed yields nothing
   }
-  FetchesInFlight.fetch_sub(1);
+  attempt->session->FetchEnds();
   attempt->Leave();
   return 0;
 }
 
-class Win32FeedFetcher final : public FeedFetcher {
- public:
-  std::string FetchFeedText(const std::string& address) override { return qv::FetchFeedText(address); }
+// Fixed, removable, optical and RAM drives; a network drive, or a letter that names no
+// drive, is not local.
+bool DriveIsLocal(char letter) {
+  const char root[] = {letter, ':', '\\', '\0'};
+  switch (GetDriveTypeA(root)) {
+    case DRIVE_FIXED:
+    case DRIVE_REMOVABLE:
+    case DRIVE_CDROM:
+    case DRIVE_RAMDISK:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Puts autodial back when the fetch returns, however it returns.
+struct AutodialFetchScope {
+  explicit AutodialFetchScope(AutodialGuard& guard) : m_guard(guard) {}
+  AutodialFetchScope(const AutodialFetchScope&) = delete;
+  AutodialFetchScope& operator=(const AutodialFetchScope&) = delete;
+  ~AutodialFetchScope() { m_guard.EndFetch(); }
+  AutodialGuard& m_guard;
 };
 
+// The bytes of one feed: a file on a local drive (FeedSourceOf), or the first network
+// route that yields text. Empty on failure, past the deadline, for an address that is
+// neither, once the run has ended, or when the feed exceeds kMaxFeedBytes.
+std::string FetchFeedText(const std::shared_ptr<Win32FeedSession>& session, const std::string& address) {
+  if (address.empty() || session->cancel.Cancelled()) return {};
+  switch (FeedSourceOf(address, DriveIsLocal)) {
+    case FeedSource::Refused:
+      return {};
+    case FeedSource::LocalFile:
+      return ReadWholeFile(address.c_str());
+    case FeedSource::Network:
+      break;
+  }
+
+  if (!session->autodial.BeginFetch()) return {};  // the run has ended
+  const AutodialFetchScope autodialBack(session->autodial);
+  auto* attempt = new Attempt(session, address);
+  const DWORD waitMs = session->limits.deadlineMs + 2000;  // the routes watch the deadline themselves
+  std::string text;
+  session->FetchBegins();
+  const HANDLE thread = CreateThread(nullptr, 0, AttemptProc, attempt, 0, nullptr);
+  if (thread) {
+    // The fetch's end, its deadline or the run's end, whichever comes first.
+    const HANDLE waits[2] = {thread, session->CancelledEvent()};
+    const DWORD count = waits[1] ? 2 : 1;
+    if (WaitForMultipleObjects(count, waits, FALSE, waitMs) == WAIT_OBJECT_0 && !session->cancel.Cancelled())
+      text = std::move(attempt->text);
+    CloseHandle(thread);
+  } else {
+    session->FetchEnds();
+    try {
+      text = FetchNetwork(*session, address, attempt->deadline);
+    } catch (...) {
+      text.clear();
+    }
+    attempt->Leave();  // the thread's share
+  }
+  attempt->Leave();
+  if (text.size() > kMaxFeedBytes) text.clear();
+  return text;
+}
+
+class Win32FeedFetcher final : public FeedFetcher {
+ public:
+  explicit Win32FeedFetcher(std::shared_ptr<Win32FeedSession> session) : m_session(std::move(session)) {}
+  std::string FetchFeedText(const std::string& address) override { return qv::FetchFeedText(m_session, address); }
+
+ private:
+  std::shared_ptr<Win32FeedSession> m_session;
+};
+
+// The thread's parameter is its own reference to the session, which it lets go at its end.
 DWORD WINAPI FeedThreadProc(void* parameter) {
-  auto& record = *static_cast<CThreadData*>(parameter);
+  const std::unique_ptr<std::shared_ptr<Win32FeedSession>> held(static_cast<std::shared_ptr<Win32FeedSession>*>(parameter));
+  const std::shared_ptr<Win32FeedSession> session = *held;
   // The loop catches what the fetches and the parse throw; nothing may leave a thread
   // routine, so whatever gets here still marks the thread finished.
   try {
-    Win32FeedFetcher fetcher;
-    RunFeedLoop(record, fetcher);
+    Win32FeedFetcher fetcher(session);
+    RunFeedLoop(*session, fetcher);
   } catch (...) {
-    record.m_nFinished.store(1, std::memory_order_release);
+    session->record.m_nFinished.store(1, std::memory_order_release);
   }
   return 0;
 }
@@ -362,6 +560,10 @@ HKEY OpenAutodialKey(bool create, const char** valueName, bool* win9x) {
                                                nullptr, &key, nullptr)
                              : RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key);
   return status == ERROR_SUCCESS ? key : nullptr;
+}
+
+Win32FeedSession& Native(const std::shared_ptr<FeedSession>& session) {
+  return static_cast<Win32FeedSession&>(*session);
 }
 
 }  // namespace
@@ -391,94 +593,53 @@ void SetAutodialState(int state) {
   RegCloseKey(key);
 }
 
-namespace {
-
-class RegistryAutodial final : public AutodialStore {
- public:
-  int Get() override { return GetAutodialState(); }
-  void Set(int state) override { SetAutodialState(state); }
-};
-RegistryAutodial AutodialRegistry;
-AutodialGuard Autodial(AutodialRegistry);
-
-// Puts autodial back when the fetch returns, however it returns.
-struct AutodialFetchScope {
-  AutodialFetchScope() = default;
-  AutodialFetchScope(const AutodialFetchScope&) = delete;
-  AutodialFetchScope& operator=(const AutodialFetchScope&) = delete;
-  ~AutodialFetchScope() { Autodial.EndFetch(); }
-};
-
-// Fixed, removable, optical and RAM drives; a network drive, or a letter that names no
-// drive, is not local.
-bool DriveIsLocal(char letter) {
-  const char root[] = {letter, ':', '\\', '\0'};
-  switch (GetDriveTypeA(root)) {
-    case DRIVE_FIXED:
-    case DRIVE_REMOVABLE:
-    case DRIVE_CDROM:
-    case DRIVE_RAMDISK:
-      return true;
-    default:
-      return false;
-  }
+FeedThread::~FeedThread() {
+  if (m_thread) CloseHandle(m_thread);
 }
 
-}  // namespace
-
-std::string FetchFeedText(const std::string& address) {
-  if (address.empty()) return {};
-  switch (FeedSourceOf(address, DriveIsLocal)) {
-    case FeedSource::Refused:
-      return {};
-    case FeedSource::LocalFile:
-      return ReadWholeFile(address.c_str());
-    case FeedSource::Network:
-      break;
-  }
-
-  if (!Autodial.BeginFetch()) return {};  // the run has ended
-  const AutodialFetchScope autodialBack;
-  auto* attempt = new Attempt;
-  attempt->address = address;
-  attempt->deadline = GetTickCount64() + kFeedDeadlineMs;
-  std::string text;
-  FetchesInFlight.fetch_add(1);
-  const HANDLE thread = CreateThread(nullptr, 0, AttemptProc, attempt, 0, nullptr);
-  if (thread) {
-    // A little beyond the deadline: the routes watch it themselves and return.
-    if (WaitForSingleObject(thread, kFeedDeadlineMs + 2000) == WAIT_OBJECT_0) text = std::move(attempt->text);
-    CloseHandle(thread);
-  } else {
-    FetchesInFlight.fetch_sub(1);
-    try {
-      text = FetchNetwork(address, attempt->deadline);
-    } catch (...) {
-      text.clear();
-    }
-    attempt->Leave();  // the thread's share
-  }
-  attempt->Leave();
-  if (text.size() > kMaxFeedBytes) text.clear();
-  return text;
+std::shared_ptr<FeedSession> FeedThread::NewSession() {
+  m_session = std::make_shared<Win32FeedSession>();
+  return m_session;
 }
 
-void EndFeedRun() { Autodial.EndRun(); }
-
-bool FeedFetchesInFlight() { return FetchesInFlight.load() != 0; }
-
-HANDLE StartFeedThread(CThreadData& record) {
-  return CreateThread(nullptr, 0, FeedThreadProc, &record, 0, nullptr);
+bool FeedThread::Start() {
+  if (!m_session || m_thread) return false;
+  m_session->record.m_nDelivered.store(0, std::memory_order_relaxed);
+  m_session->record.m_nFinished.store(0, std::memory_order_relaxed);
+  auto* held = new std::shared_ptr<Win32FeedSession>(std::static_pointer_cast<Win32FeedSession>(m_session));
+  m_thread = CreateThread(nullptr, 0, FeedThreadProc, held, 0, nullptr);
+  if (!m_thread) delete held;
+  return m_thread != nullptr;
 }
 
-void ReleaseFeedLibraries() {
-  // A fetch abandoned past its deadline may still be inside the library: it stays then,
-  // and the process's end releases it.
-  if (FetchesInFlight.load() != 0) return;
-  std::lock_guard<std::mutex> guard(Net.lock);
-  if (Net.urlMon) FreeLibrary(Net.urlMon);
-  Net.urlMon = nullptr;
-  Net.downloadToCache = nullptr;
+bool FeedThread::Stop(DWORD waitMs) {
+  if (!m_session || m_bStopped) return true;
+  m_session->cancel.Cancel();
+  Native(m_session).autodial.EndRun();  // on this thread, before the process may end
+  const ULONGLONG end = GetTickCount64() + waitMs;
+  const auto left = [end] {
+    const ULONGLONG now = GetTickCount64();
+    return now >= end ? DWORD{0} : static_cast<DWORD>(end - now);
+  };
+  if (m_thread) {
+    if (WaitForSingleObject(m_thread, waitMs) != WAIT_OBJECT_0) return false;
+    CloseHandle(m_thread);
+    m_thread = nullptr;
+  }
+  // The interrupted fetches, given what is left of the wait to return; one that does not
+  // is left behind, holding the session.
+  Native(m_session).WaitForFetches(left());
+  m_bStopped = true;
+  return true;
+}
+
+int FeedThread::FetchesInFlight() const { return m_session ? Native(m_session).FetchesInFlight() : 0; }
+
+void FeedThread::ReleaseLibraries() {
+  // A fetch left behind may still be inside the library: it stays then, and goes with
+  // the session when that fetch lets go of it.
+  if (!m_session || FetchesInFlight() != 0) return;
+  Native(m_session).net.ReleaseUrlMon();
 }
 
 }  // namespace qv

@@ -1,44 +1,53 @@
 // The feed thread and its fetching on Windows: local files, the download-to-cache
 // service, the Internet client library (both loaded by name at first use) and a small
-// HTTP client over sockets, each bounded in size and time.
+// HTTP client over sockets, each bounded in size and time and each interruptible from
+// the user-interface thread. The thread and its fetches read nothing but their session.
 #pragma once
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
-#include "feed/thread_data.h"
+#include "feed/feed_session.h"
 
 namespace qv {
-
-// Limits of one feed's fetch. Each route gives up at the feed's deadline; a route that
-// is stuck in a platform call past it is abandoned (its thread finishes on its own).
-inline constexpr DWORD kFeedConnectTimeoutMs = 8000;
-inline constexpr DWORD kFeedReceiveTimeoutMs = 8000;
-inline constexpr DWORD kFeedDeadlineMs = 20000;
-
-// The bytes of one feed: a file on a local drive (FeedSourceOf), or the first network
-// route that yields text. Empty on failure, past the deadline, for an address that is
-// neither, once the run has ended, or when the feed exceeds kMaxFeedBytes.
-std::string FetchFeedText(const std::string& address);
 
 // -1 when there is no setting, else the autodial state; the state written back.
 int GetAutodialState();
 void SetAutodialState(int state);
 
-// Starts the thread that fills record.m_pChannel from record.m_strAddresses. Null when
-// the thread could not be started.
-HANDLE StartFeedThread(CThreadData& record);
+// The run's feed thread and the session it shares with it. Used on the user-interface
+// thread only.
+class FeedThread {
+ public:
+  FeedThread() = default;
+  FeedThread(const FeedThread&) = delete;
+  FeedThread& operator=(const FeedThread&) = delete;
+  ~FeedThread();
 
-// The run's end, on the user-interface thread before the process ends: a fetch still
-// under way has its autodial state put back now (exactly once, never again by the fetch),
-// and no later fetch begins or switches autodial off.
-void EndFeedRun();
+  // A new session for the thread; fill it, then Start it.
+  std::shared_ptr<FeedSession> NewSession();
+  // Starts the thread over the session NewSession gave. False when it could not start
+  // (the session stays, with nothing delivered).
+  bool Start();
+  // The session (record and channel) of the run; null before NewSession.
+  const std::shared_ptr<FeedSession>& Session() const { return m_session; }
 
-// Whether a fetch is still running (one abandoned past its deadline may be inside a
-// platform call).
-bool FeedFetchesInFlight();
+  // The run's end: cancels the session (every fetch under way is interrupted, no
+  // further address is fetched), puts the autodial state back now, and waits at most
+  // waitMs for the thread to end. True when no thread runs any more (a later Stop then
+  // returns at once). Fetches the thread left behind may still run: they hold the
+  // session, and nothing else.
+  bool Stop(DWORD waitMs);
+  // How many fetches are still under way (left behind by a stopped thread).
+  int FetchesInFlight() const;
+  // Releases the download-to-cache library unless a fetch still uses it.
+  void ReleaseLibraries();
 
-// The run's end: releases the download-to-cache library.
-void ReleaseFeedLibraries();
+ private:
+  std::shared_ptr<FeedSession> m_session;
+  HANDLE m_thread = nullptr;
+  bool m_bStopped = false;
+};
 
 }  // namespace qv

@@ -6,25 +6,21 @@
 #include "feed/feed_card.h"
 #include "feed/win32/feed_box.h"
 #include "feed/win32/feed_thread.h"
+#include "document/win32/load_document.h"
 #include "package/win32/package_files.h"
 #include "scene/anim_scene.h"
 #include "settings/win32/qv_app.h"
 
 namespace qv {
 
-CRssChannel FeedChannel;
-
 namespace {
 
-// The record handed to the feed thread and the thread: they outlive the run, since the
-// thread writes the record until it finishes.
-CThreadData FeedRecord;
-HANDLE FeedThread = nullptr;
-bool FeedThreadStarted = false;  // this process started the feed thread
+// The run's feed thread and the session it shares with it. The owner outlives the run:
+// the process's end asks it whether the thread ended in time (FeedNeedsTerminate).
+FeedThread Feed;
 
-// Test diagnostic, off unless QV_TEST_FEED_LOG names a file: one line per hand-over and
-// per box built, with the item's index and title.
-void LogFeed(const char* what, int index, uint32_t runTicks) {
+// Test diagnostic, off unless QV_TEST_FEED_LOG names a file: one line per event.
+void LogFeedLine(const std::string& line) {
   static const std::string path = [] {
     char buf[MAX_PATH] = {};
     const DWORD n = GetEnvironmentVariableA("QV_TEST_FEED_LOG", buf, MAX_PATH);
@@ -32,49 +28,96 @@ void LogFeed(const char* what, int index, uint32_t runTicks) {
   }();
   if (path.empty()) return;
   if (FILE* f = std::fopen(path.c_str(), "a")) {
-    const CRssItem* item = FeedChannel.GetItem(index);
-    std::fprintf(f, "%s index=%d count=%d ticks=%u title=%s\n", what, index, FeedChannel.GetItemCount(),
-                 runTicks, item ? item->m_strTitle.c_str() : "");
+    std::fprintf(f, "%s\n", line.c_str());
     std::fclose(f);
   }
 }
 
-bool FeedHandedOver() { return FeedRecord.m_nDelivered.load(std::memory_order_acquire) == 2; }
+const CRssChannel* Channel() {
+  const std::shared_ptr<FeedSession>& session = Feed.Session();
+  return session ? &session->channel : nullptr;
+}
+
+// A hand-over or a box built, with the item's index and title.
+void LogFeed(const char* what, int index, uint32_t runTicks) {
+  const CRssChannel* channel = Channel();
+  const CRssItem* item = channel ? channel->GetItem(index) : nullptr;
+  char head[128];
+  std::snprintf(head, sizeof head, "%s index=%d count=%d ticks=%u title=", what, index,
+                channel ? channel->GetItemCount() : 0, runTicks);
+  LogFeedLine(head + (item ? item->m_strTitle : std::string()));
+}
+
+bool FeedHandedOver() {
+  const std::shared_ptr<FeedSession>& session = Feed.Session();
+  return session && session->record.m_nDelivered.load(std::memory_order_acquire) == 2;
+}
+
+HttpProxy ProxyFromSettings() {
+  HttpProxy proxy;
+  proxy.use = Settings.UseProxy != 0 && !Settings.ProxyAddress.empty();
+  proxy.address = Settings.ProxyAddress;
+  proxy.port = Settings.ProxyPort > 0 && Settings.ProxyPort < 65536 ? Settings.ProxyPort : 80;
+  proxy.authenticate = Settings.UseProxyAuthentication != 0;
+  proxy.login = Settings.ProxyLogin;
+  proxy.password = Settings.ProxyPassword;
+  return proxy;
+}
+
+// Test diagnostic: QV_TEST_FEED_ROUTES lists the network routes that may be tried ("3"
+// for the socket route alone). All three without it.
+std::string FeedRoutesAllowed() {
+  char buf[16] = {};
+  const DWORD n = GetEnvironmentVariableA("QV_TEST_FEED_ROUTES", buf, sizeof buf);
+  return (n > 0 && n < sizeof buf) ? std::string(buf) : std::string("123");
+}
 
 }  // namespace
 
-bool FeedWorkOutstanding() {
-  return (FeedThreadStarted && FeedRecord.m_nFinished.load(std::memory_order_acquire) == 0) ||
-         FeedFetchesInFlight();
-}
-
 bool StartFeedIfWanted(bool preview) {
-  FeedRecord.m_nDelivered.store(0, std::memory_order_relaxed);
   const std::optional<std::string> list =
       FeedAddressesToFetch(!preview, Settings.UseRss != 0, Header.FeedAddresses, Settings.UserFeedList);
-  if (!list || FeedThread) return false;
-  FeedRecord.m_strAddresses = *list;
-  FeedRecord.m_pChannel = &FeedChannel;
-  FeedRecord.m_nFinished.store(0, std::memory_order_relaxed);
-  FeedThread = StartFeedThread(FeedRecord);
-  FeedThreadStarted = FeedThread != nullptr;
+  if (!list || Feed.Session()) return false;
+  const std::shared_ptr<FeedSession> session = Feed.NewSession();
+  session->record.m_strAddresses = *list;
+  session->proxy = ProxyFromSettings();
+  session->toAnsi = &Utf16ToAnsiCodePage;  // the system's ANSI code page, as the document's texts
+  session->limits.routes = FeedRoutesAllowed();
+  Feed.Start();
   return true;
 }
 
-void ReleaseFeedThread() {
-  if (FeedThread && FeedRecord.m_nFinished.load() == 0) {
-    CloseHandle(FeedThread);  // never waited for: the process's end ends it
-    FeedThread = nullptr;
-  }
+const CRssChannel* FeedChannel() { return Channel(); }
+
+bool StopFeed() {
+  if (!Feed.Session()) return true;
+  const ULONGLONG start = GetTickCount64();
+  const bool ended = Feed.Stop(kFeedStopWaitMs);
+  char line[96];
+  std::snprintf(line, sizeof line, "stop ended=%d waited-ms=%llu fetches-left=%d", ended ? 1 : 0,
+                static_cast<unsigned long long>(GetTickCount64() - start), Feed.FetchesInFlight());
+  LogFeedLine(line);
+  return ended;
 }
 
+bool FeedNeedsTerminate() {
+  if (!Feed.Session()) return false;
+  const bool terminate = !StopFeed();
+  LogFeedLine(terminate ? "exit terminated=1" : "exit terminated=0");
+  return terminate;
+}
+
+void ReleaseFeedLibraries() { Feed.ReleaseLibraries(); }
+
 void HandOverFeed(CAnimScene& scene, uint32_t runTicks) {
+  const std::shared_ptr<FeedSession>& session = Feed.Session();
   int expected = 1;
-  if (!FeedRecord.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire)) return;
-  ShowFeedItems(scene.Feed(), FeedChannel.GetItemCount());
+  if (!session || !session->record.m_nDelivered.compare_exchange_strong(expected, 2, std::memory_order_acquire))
+    return;
+  ShowFeedItems(scene.Feed(), session->channel.GetItemCount());
   scene.FeedItemTicks() = 0;
   LogFeed("handover", 0, runTicks);
-  BuildFeedBox(scene, FeedChannel, 0, runTicks);
+  BuildFeedBox(scene, session->channel, 0, runTicks);
 }
 
 void BuildFeedBox(CAnimScene& s, const CRssChannel& channel, int index, uint32_t runTicks) {
@@ -110,7 +153,7 @@ void ChangeFeedItem(CAnimScene& s, const CRssChannel& channel, uint32_t runTicks
 
 std::string CurrentFeedItemAddress(const FeedNavigation& nav) {
   if (!FeedHandedOver()) return {};
-  const CRssItem* item = FeedChannel.GetItem(nav.currentItem);
+  const CRssItem* item = Channel()->GetItem(nav.currentItem);
   return item ? std::string(ItemAddress(*item)) : std::string();
 }
 

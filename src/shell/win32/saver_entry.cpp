@@ -5,7 +5,6 @@
 #include <commctrl.h>
 
 #include "shell/saver_args.h"
-#include "feed/win32/feed_thread.h"
 #include "shell/win32/feed_hand_over.h"
 #include "shell/win32/saver_run.h"
 #include "base/window_messages.h"
@@ -225,11 +224,10 @@ int SaverEntry(HINSTANCE instance) {
   const std::string_view args = SkipProgramName(line ? line : "");
   // SkipProgramName returns a view into the zero-terminated command line.
   const int code = SaverMain(instance, args.data());
-  EndFeedRun();  // done already when the saver window went; it acts once
-  // The run never waits for the feed thread. While it (or a fetch it abandoned) still
-  // runs, it uses the channel, the run's record and the fetch state: ending the process
-  // here, without destroying those objects under it, is the only safe end.
-  if (FeedWorkOutstanding()) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
+  // The saver window's end cancelled the feed and waited for its thread; fetches it left
+  // behind hold their session and nothing the process's end destroys, so the process
+  // ends normally. Only a feed thread that did not end in time is not trusted with that.
+  if (FeedNeedsTerminate()) TerminateProcess(GetCurrentProcess(), static_cast<UINT>(code));
   return code;
 }
 

@@ -181,7 +181,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   if (!preview) {
     if (StartFeedIfWanted(preview)) {
       core.Scene().Environment().feedItemChange = [&core] {
-        ChangeFeedItem(core.Scene(), FeedChannel, core.RunTicks());
+        ChangeFeedItem(core.Scene(), *FeedChannel(), core.RunTicks());
       };
     }
     MoveWindow(hwnd, sceneRect.left, sceneRect.top, sceneRect.Width(), sceneRect.Height(), FALSE);
@@ -232,8 +232,7 @@ void OnDestroy(SaverWindowRun* run) {
         }
         break;
       case RunCleanup::FeedThread:
-        ReleaseFeedThread();
-        EndFeedRun();  // autodial back as the user had it, before the process ends
+        StopFeed();  // cancelled, autodial back as the user had it, the thread waited for
         break;
       case RunCleanup::Cursor:
         SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
