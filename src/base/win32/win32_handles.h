@@ -49,11 +49,17 @@ class Owned {
   Handle m_handle = Traits::Empty();
 };
 
+// The usual case: null is the empty value and every other value is real.
+template <typename H>
+struct NullIsEmpty {
+  using Handle = H;
+  static Handle Empty() noexcept { return nullptr; }
+  static bool IsReal(Handle h) noexcept { return h != nullptr; }
+};
+
 // Kernel objects: threads, events, mappings. Neither null nor INVALID_HANDLE_VALUE (which
 // is also the current process's pseudo handle) is ever closed.
-struct KernelHandleTraits {
-  using Handle = HANDLE;
-  static Handle Empty() noexcept { return nullptr; }
+struct KernelHandleTraits : NullIsEmpty<HANDLE> {
   static bool IsReal(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
   static void Close(Handle h) noexcept { CloseHandle(h); }
 };
@@ -65,10 +71,7 @@ struct FileHandleTraits : KernelHandleTraits {
 };
 using FileHandle = Owned<FileHandleTraits>;
 
-struct RegKeyTraits {
-  using Handle = HKEY;
-  static Handle Empty() noexcept { return nullptr; }
-  static bool IsReal(Handle h) noexcept { return h != nullptr; }
+struct RegKeyTraits : NullIsEmpty<HKEY> {
   static void Close(Handle h) noexcept { RegCloseKey(h); }
 };
 using RegKey = Owned<RegKeyTraits>;
@@ -77,11 +80,8 @@ using RegKey = Owned<RegKeyTraits>;
 // when it goes: a SelectedObject declared after it puts the DC's previous object back
 // first.
 template <typename T>
-struct GdiObjectTraits {
-  using Handle = T;
-  static Handle Empty() noexcept { return nullptr; }
-  static bool IsReal(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { DeleteObject(h); }
+struct GdiObjectTraits : NullIsEmpty<T> {
+  static void Close(T h) noexcept { DeleteObject(h); }
 };
 using GdiBitmap = Owned<GdiObjectTraits<HBITMAP>>;
 using GdiFont = Owned<GdiObjectTraits<HFONT>>;
@@ -91,10 +91,7 @@ using GdiRegion = Owned<GdiObjectTraits<HRGN>>;
 using GdiPalette = Owned<GdiObjectTraits<HPALETTE>>;
 
 // A DC this program made (CreateCompatibleDC, CreateDCA), deleted with DeleteDC.
-struct OwnedDCTraits {
-  using Handle = HDC;
-  static Handle Empty() noexcept { return nullptr; }
-  static bool IsReal(Handle h) noexcept { return h != nullptr; }
+struct OwnedDCTraits : NullIsEmpty<HDC> {
   static void Close(Handle h) noexcept { DeleteDC(h); }
 };
 using OwnedDC = Owned<OwnedDCTraits>;
@@ -109,10 +106,7 @@ using OwnedSocket = Owned<OwnedSocketTraits>;
 
 // A library this program loaded (LoadLibraryA, LoadLibraryExA), freed with FreeLibrary.
 // A module found with GetModuleHandleA is borrowed and never goes in one.
-struct LoadedLibraryTraits {
-  using Handle = HMODULE;
-  static Handle Empty() noexcept { return nullptr; }
-  static bool IsReal(Handle h) noexcept { return h != nullptr; }
+struct LoadedLibraryTraits : NullIsEmpty<HMODULE> {
   static void Close(Handle h) noexcept { FreeLibrary(h); }
 };
 using LoadedLibrary = Owned<LoadedLibraryTraits>;
