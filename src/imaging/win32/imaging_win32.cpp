@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "imaging/palette.h"
 #include "base/win32/win32_handles.h"
+#include "imaging/palette.h"
 #include "imaging/picture_limits.h"
 
 namespace qv {
