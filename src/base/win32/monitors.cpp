@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "base/win32/win32_handles.h"
+
 namespace qv {
 
 MonitorLayout MonitorRects;
@@ -22,9 +24,7 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
 
 void EnumerateMonitors() {
   std::vector<Rect32> found;
-  const HDC screen = GetDC(nullptr);
-  EnumDisplayMonitors(screen, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&found));
-  ReleaseDC(nullptr, screen);
+  EnumDisplayMonitors(WindowDC(nullptr).get(), nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&found));
   RECT desktop{};
   GetWindowRect(GetDesktopWindow(), &desktop);
   MonitorRects =

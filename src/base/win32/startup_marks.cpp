@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/win32/win32_handles.h"
+
 namespace qv {
 
 namespace {
@@ -23,8 +25,8 @@ uint64_t FromFileTime(const FILETIME& t) { return (uint64_t{t.dwHighDateTime} <<
 // plain clock ticks in 10 to 16 ms steps on older systems).
 uint64_t WallClockNow() {
   using PreciseFn = void(WINAPI*)(LPFILETIME);
-  static const PreciseFn precise = reinterpret_cast<PreciseFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetSystemTimePreciseAsFileTime")));
+  static const PreciseFn precise =
+      ProcAddress<PreciseFn>(GetModuleHandleA("kernel32.dll"), "GetSystemTimePreciseAsFileTime");
   FILETIME now{};
   if (precise) precise(&now);
   else GetSystemTimeAsFileTime(&now);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/win32/win32_handles.h"
 #include "document/win32/load_document.h"
 #include "feed/feed_card.h"
 #include "imaging/bmp_codec.h"
@@ -35,45 +36,39 @@ DibHandle BoxPicture() {
 // DrawText's signed length from a std::string; long texts are cut at what GDI takes.
 int TextLength(const std::string& s) { return static_cast<int>(std::min<size_t>(s.size(), 32767)); }
 
+// Selects the font, or the default one where it is missing; what the DC had before goes
+// back once, when the card is done.
+void UseFont(HDC dc, HFONT font) { SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT)); }
+
 int MeasureLine(HDC dc, HFONT font, const std::string& text) {
   if (text.empty()) return 0;
-  SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  UseFont(dc, font);
   RECT r{0, 0, kFeedCardMaxWidth, kFeedCardMaxHeight};
   DrawTextA(dc, text.c_str(), TextLength(text), &r, kMeasureLine);
   return r.right - r.left;
 }
 
 int LineHeight(HDC dc, HFONT font) {
-  SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  UseFont(dc, font);
   TEXTMETRICA metrics{};
   return GetTextMetricsA(dc, &metrics) ? static_cast<int>(metrics.tmHeight) : 0;
 }
 
 void DrawLine(HDC dc, HFONT font, COLORREF colour, const std::string& text, RECT r, UINT flags) {
-  SelectObject(dc, font ? font : GetStockObject(DEFAULT_GUI_FONT));
+  UseFont(dc, font);
   SetTextColor(dc, colour);
   DrawTextA(dc, text.c_str(), TextLength(text), &r, flags);
 }
-
-// A 32-bit top-down section the texts are drawn into, black to begin with.
-struct TextLayer {
-  HBITMAP bitmap = nullptr;
-  void* bits = nullptr;
-  ~TextLayer() {
-    if (bitmap) DeleteObject(bitmap);
-  }
-};
 
 }  // namespace
 
 DibHandle RenderFeedCard(const CRssItem& item) {
   const DibHandle box = BoxPicture();
   if (!box) return nullptr;
-  const HDC screen = GetDC(nullptr);
-  const HDC dc = CreateCompatibleDC(screen);
-  ReleaseDC(nullptr, screen);
+  const OwnedDC memory(CreateCompatibleDC(WindowDC(nullptr).get()));
+  const HDC dc = memory.get();
   if (!dc) return nullptr;
-  const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  const SelectedObject font(dc, GetStockObject(DEFAULT_GUI_FONT));
 
   const int w1 = MeasureLine(dc, FeedTitleFont, item.FeedTitle());
   const int w2 = MeasureLine(dc, FeedTextFont, item.m_strTitle);
@@ -85,7 +80,7 @@ DibHandle RenderFeedCard(const CRssItem& item) {
   const FeedCardSize size = LayoutFeedCard(
       w1, w2, w3,
       [&](int width) {
-        SelectObject(dc, TextFont ? TextFont : GetStockObject(DEFAULT_GUI_FONT));
+        UseFont(dc, TextFont);
         RECT r{0, 0, width, kFeedCardMaxHeight};
         DrawTextA(dc, item.m_strDescription.c_str(), TextLength(item.m_strDescription), &r, kMeasureWrapped);
         return static_cast<int>(r.bottom - r.top);
@@ -94,43 +89,43 @@ DibHandle RenderFeedCard(const CRssItem& item) {
   const int Wc = size.cardWidth, Hc = size.cardHeight;
 
   DibHandle card = nullptr;
-  TextLayer layer;
+  // A 32-bit section the texts are drawn into, black to begin with.
+  void* bits = nullptr;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
   info.bmiHeader.biWidth = Wc;
   info.bmiHeader.biHeight = Hc;  // bottom-up, as the packed block stores its rows
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
-  layer.bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &layer.bits, nullptr, 0);
-  if (layer.bitmap && layer.bits) {
-    const HGDIOBJ oldBitmap = SelectObject(dc, layer.bitmap);
-    SetBkMode(dc, TRANSPARENT);
-    const RECT heading{48, rows.headingTop, Wc - 60, rows.headingBottom};
-    for (const POINT offset : {POINT{1, 1}, POINT{0, 2}, POINT{-1, 1}, POINT{0, 0}}) {
-      RECT r = heading;
-      OffsetRect(&r, offset.x, offset.y);
-      DrawLine(dc, FeedTitleFont, kHaloColour, item.FeedTitle(), r, kDrawLine);
-    }
-    RECT shadowed = heading;
-    OffsetRect(&shadowed, 0, 1);
-    DrawLine(dc, FeedTitleFont, kHeadingColour, item.FeedTitle(), shadowed, kDrawLine);
+  const GdiBitmap layer(CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (layer && bits) {
+    {
+      const SelectedObject selected(dc, layer.get());
+      SetBkMode(dc, TRANSPARENT);
+      const RECT heading{48, rows.headingTop, Wc - 60, rows.headingBottom};
+      for (const POINT offset : {POINT{1, 1}, POINT{0, 2}, POINT{-1, 1}, POINT{0, 0}}) {
+        RECT r = heading;
+        OffsetRect(&r, offset.x, offset.y);
+        DrawLine(dc, FeedTitleFont, kHaloColour, item.FeedTitle(), r, kDrawLine);
+      }
+      RECT shadowed = heading;
+      OffsetRect(&shadowed, 0, 1);
+      DrawLine(dc, FeedTitleFont, kHeadingColour, item.FeedTitle(), shadowed, kDrawLine);
 
-    const Rgb body = DibGetPixelRgb(box, kFeedBodyColourX, kFeedBodyColourY);
-    const HBRUSH brush = CreateSolidBrush(RGB(body.red, body.green, body.blue));
-    // The fill ends 54 pixels above the card's bottom, as in the fixed layout.
-    const RECT bodyRect{22, rows.bodyTop, 22 + (Wc - 45), Hc - 54};
-    FillRect(dc, &bodyRect, brush);
-    DeleteObject(brush);
+      const Rgb body = DibGetPixelRgb(box, kFeedBodyColourX, kFeedBodyColourY);
+      // The fill ends 54 pixels above the card's bottom, as in the fixed layout.
+      const RECT bodyRect{22, rows.bodyTop, 22 + (Wc - 45), Hc - 54};
+      FillRect(dc, &bodyRect, GdiBrush(CreateSolidBrush(RGB(body.red, body.green, body.blue))).get());
 
-    DrawLine(dc, FeedTextFont, kHeadingColour, item.m_strTitle,
-             RECT{27, rows.titleTop, Wc - w3 - 30, rows.titleBottom}, kDrawLine);
-    if (!item.m_strDate.empty())
-      DrawLine(dc, TextFont, kDateColour, item.m_strDate, RECT{Wc - w3 - 30, rows.titleTop, Wc - 23, rows.titleBottom},
-               kDrawLine);
-    DrawLine(dc, TextFont, kDescriptionColour, item.m_strDescription,
-             RECT{27, rows.descriptionTop, Wc - 28, Hc - 52}, kDrawWrapped);
-    GdiFlush();
-    SelectObject(dc, oldBitmap);
+      DrawLine(dc, FeedTextFont, kHeadingColour, item.m_strTitle,
+               RECT{27, rows.titleTop, Wc - w3 - 30, rows.titleBottom}, kDrawLine);
+      if (!item.m_strDate.empty())
+        DrawLine(dc, TextFont, kDateColour, item.m_strDate,
+                 RECT{Wc - w3 - 30, rows.titleTop, Wc - 23, rows.titleBottom}, kDrawLine);
+      DrawLine(dc, TextFont, kDescriptionColour, item.m_strDescription,
+               RECT{27, rows.descriptionTop, Wc - 28, Hc - 52}, kDrawWrapped);
+      GdiFlush();
+    }  // the layer is selected back out before its bits are read
 
     // The text layer as a packed block, black turned transparent, stamped on the frame.
     UniqueDib text(DibCreate(Wc, Hc, 32));
@@ -138,14 +133,12 @@ DibHandle RenderFeedCard(const CRssItem& item) {
       DibLock lock(text.get());
       DibView view;
       if (lock && ParseDib(lock.data(), lock.size(), &view)) {
-        std::memcpy(view.pixels, layer.bits, static_cast<size_t>(Wc) * static_cast<size_t>(Hc) * 4);
+        std::memcpy(view.pixels, bits, static_cast<size_t>(Wc) * static_cast<size_t>(Hc) * 4);
       }
     }
     UniqueDib keyed(text ? DibKeyToAlpha(text.get(), true, 0) : nullptr);
     if (keyed) card = ComposeFeedCard(box, keyed.get());
   }
-  SelectObject(dc, oldFont);
-  DeleteDC(dc);
   return card;
 }
 

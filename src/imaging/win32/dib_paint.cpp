@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "base/win32/win32_handles.h"
 #include "imaging/dib.h"
 #include "imaging/picture_limits.h"
 #include "imaging/surface.h"
@@ -50,7 +51,8 @@ DibHandle DibFromBitmap(HBITMAP bitmap, HPALETTE palette) {
   h.biClrUsed = bits < 15 ? 1u << bits : 0;
   const uint64_t head = kDibHeaderSize + 4ull * h.biClrUsed;
 
-  const HDC dc = GetDC(nullptr);
+  const WindowDC screen(nullptr);
+  const HDC dc = screen.get();
   if (!dc) return nullptr;
   const HPALETTE previous = SelectPalette(dc, palette, FALSE);
   RealizePalette(dc);
@@ -86,35 +88,29 @@ DibHandle DibFromBitmap(HBITMAP bitmap, HPALETTE palette) {
   }
   SelectPalette(dc, previous, FALSE);
   RealizePalette(dc);
-  ReleaseDC(nullptr, dc);
   return ok ? block.release() : nullptr;
 }
 
 DibHandle DibFromScreenRect(const RECT& rect) {
   if (IsRectEmpty(&rect)) return nullptr;
-  const HDC screen = CreateDCA("DISPLAY", nullptr, nullptr, nullptr);
+  OwnedDC display(CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+  const HDC screen = display.get();
   if (!screen) return nullptr;
   RECT r = rect;
   if (r.left < 0) r.left = 0;
   if (r.top < 0) r.top = 0;
   if (r.right > GetSystemMetrics(SM_CXSCREEN)) r.right = GetSystemMetrics(SM_CXSCREEN);
   if (r.bottom > GetSystemMetrics(SM_CYSCREEN)) r.bottom = GetSystemMetrics(SM_CYSCREEN);
-  if (IsRectEmpty(&r)) {
-    DeleteDC(screen);
-    return nullptr;
-  }
+  if (IsRectEmpty(&r)) return nullptr;
   const int w = r.right - r.left, h = r.bottom - r.top;
-  const HBITMAP bitmap = CreateCompatibleBitmap(screen, w, h);
-  const HDC memory = bitmap ? CreateCompatibleDC(screen) : nullptr;
+  const GdiBitmap bitmap(CreateCompatibleBitmap(screen, w, h));
   bool copied = false;
-  if (memory) {
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    copied = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
-    SelectObject(memory, old);
-    DeleteDC(memory);
+  if (const OwnedDC memory(bitmap ? CreateCompatibleDC(screen) : nullptr); memory) {
+    const SelectedObject selected(memory.get(), bitmap.get());  // selected back out before the DC goes
+    copied = BitBlt(memory.get(), 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
   }
   // On a palette display the picture's indices mean the current system palette.
-  HPALETTE palette = nullptr;
+  GdiPalette palette;
   int count = GetDeviceCaps(screen, SIZEPALETTE);
   if (count == 0) count = GetDeviceCaps(screen, NUMCOLORS);
   if (copied && count > 0 && count <= 65535) {
@@ -123,13 +119,10 @@ DibHandle DibFromScreenRect(const RECT& rect) {
     lp->palVersion = 0x300;
     lp->palNumEntries = static_cast<WORD>(count);
     GetSystemPaletteEntries(screen, 0, count, lp->palPalEntry);
-    palette = CreatePalette(lp);
+    palette.reset(CreatePalette(lp));
   }
-  DeleteDC(screen);
-  DibHandle result = copied ? DibFromBitmap(bitmap, palette) : nullptr;
-  if (palette) DeleteObject(palette);
-  if (bitmap) DeleteObject(bitmap);
-  return result;
+  display.reset();
+  return copied ? DibFromBitmap(bitmap.get(), palette.get()) : nullptr;  // then the palette goes, then the bitmap
 }
 
 int DrawSurface(HDC dc, CDibKSV& surface, int x, int y) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "base/win32/win32_handles.h"
 #include "imaging/palette.h"
 #include "imaging/picture_limits.h"
 
@@ -28,12 +29,9 @@ DibHandle GlobalResizeBlock(DibHandle h, uint64_t size) {
 void GlobalFreeBlock(DibHandle h) { GlobalFree(Global(h)); }
 
 int DesktopDepth() {
-  const HWND desktop = GetDesktopWindow();
-  const HDC dc = GetDC(desktop);
+  const WindowDC dc(GetDesktopWindow());
   if (!dc) return 0;
-  const int depth = GetDeviceCaps(dc, PLANES) * GetDeviceCaps(dc, BITSPIXEL);
-  ReleaseDC(desktop, dc);
-  return depth;
+  return GetDeviceCaps(dc.get(), PLANES) * GetDeviceCaps(dc.get(), BITSPIXEL);
 }
 
 PaletteHandle CreateGdiPalette(const LogicalPalette& palette) {
@@ -63,23 +61,20 @@ bool GdiPaletteEntries(PaletteHandle palette, std::vector<PaletteEntry>* entries
 }
 
 int MakeGdiIdentity(PaletteHandle* palette) {
-  const HDC dc = GetDC(nullptr);
+  WindowDC dc(nullptr);
   if (!dc) return 0;
-  const int size = GetDeviceCaps(dc, SIZEPALETTE);
-  if (!(GetDeviceCaps(dc, RASTERCAPS) & RC_PALETTE) || size != 256) {
-    ReleaseDC(nullptr, dc);
-    return 0;
-  }
-  const int colours = GetDeviceCaps(dc, NUMCOLORS);
+  const int size = GetDeviceCaps(dc.get(), SIZEPALETTE);
+  if (!(GetDeviceCaps(dc.get(), RASTERCAPS) & RC_PALETTE) || size != 256) return 0;
+  const int colours = GetDeviceCaps(dc.get(), NUMCOLORS);
   // Flushing the system palette this way makes the next realisation start clean.
-  SetSystemPaletteUse(dc, SYSPAL_NOSTATIC);
-  SetSystemPaletteUse(dc, SYSPAL_STATIC);
-  const HPALETTE previous = SelectPalette(dc, ToHPalette(*palette), FALSE);
-  RealizePalette(dc);
-  SelectPalette(dc, previous, FALSE);
+  SetSystemPaletteUse(dc.get(), SYSPAL_NOSTATIC);
+  SetSystemPaletteUse(dc.get(), SYSPAL_STATIC);
+  const HPALETTE previous = SelectPalette(dc.get(), ToHPalette(*palette), FALSE);
+  RealizePalette(dc.get());
+  SelectPalette(dc.get(), previous, FALSE);
   std::vector<PALETTEENTRY> raw(size);
-  GetSystemPaletteEntries(dc, 0, size, raw.data());
-  ReleaseDC(nullptr, dc);
+  GetSystemPaletteEntries(dc.get(), 0, size, raw.data());
+  dc.reset();
   std::vector<PaletteEntry> entries(size);
   for (int i = 0; i < size; ++i) entries[i] = {raw[i].peRed, raw[i].peGreen, raw[i].peBlue, 0};
   SetIdentityPaletteFlags(entries, colours);

@@ -2,6 +2,7 @@
 
 #include <mmsystem.h>
 
+#include "base/win32/win32_handles.h"
 #include "imaging/dib.h"
 
 namespace qv {
@@ -9,7 +10,9 @@ namespace qv {
 namespace {
 
 // DrawDib lives in msvfw32.dll, which not every installation can be relied on to have;
-// it is looked up once, and without it frames are stretched with GDI instead.
+// it is looked up once, and without it frames are stretched with GDI instead. The library
+// stays loaded for the process: a window still open when statics go may close its
+// DrawDib handle then.
 struct DrawDibApi {
   HANDLE(WINAPI* open)() = nullptr;
   BOOL(WINAPI* close)(HANDLE) = nullptr;
@@ -19,10 +22,9 @@ struct DrawDibApi {
     static const DrawDibApi api = [] {
       DrawDibApi a;
       if (const HMODULE dll = LoadLibraryA("msvfw32.dll")) {
-        a.open = reinterpret_cast<decltype(a.open)>(reinterpret_cast<void*>(GetProcAddress(dll, "DrawDibOpen")));
-        a.close = reinterpret_cast<decltype(a.close)>(reinterpret_cast<void*>(GetProcAddress(dll, "DrawDibClose")));
-        a.draw = reinterpret_cast<decltype(a.draw)>(reinterpret_cast<void*>(GetProcAddress(dll, "DrawDibDraw")));
-        if (!a.open || !a.close || !a.draw) a = DrawDibApi{};
+        if (!FindProc(a.open, dll, "DrawDibOpen") || !FindProc(a.close, dll, "DrawDibClose") ||
+            !FindProc(a.draw, dll, "DrawDibDraw"))
+          a = DrawDibApi{};
       }
       return a;
     }();

@@ -1,5 +1,6 @@
 #include "media/win32/full_scr_wnd.h"
 
+#include "base/win32/win32_handles.h"
 #include "imaging/palette.h"
 #include "imaging/win32/imaging_win32.h"
 
@@ -100,11 +101,10 @@ LRESULT CFullScrWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_USER: {
       // The application palette, so that an 8-bit screen shows the media's colours.
       if (const HPALETTE palette = ToHPalette(AppPalette().GetSafeHandle())) {
-        const HDC dc = GetDC(m_hWnd);
-        const HPALETTE old = SelectPalette(dc, palette, FALSE);
-        const UINT changed = RealizePalette(dc);
-        SelectPalette(dc, old, TRUE);
-        ReleaseDC(m_hWnd, dc);
+        const WindowDC dc(m_hWnd);
+        const HPALETTE old = SelectPalette(dc.get(), palette, FALSE);
+        const UINT changed = RealizePalette(dc.get());
+        SelectPalette(dc.get(), old, TRUE);
         if (changed) InvalidateRect(m_hWnd, nullptr, TRUE);
       }
       if (message == WM_USER) return 0;

@@ -1,5 +1,6 @@
 #include "media/win32/logo_wnd.h"
 
+#include "base/win32/win32_handles.h"
 #include "imaging/cdib.h"
 #include "imaging/dib.h"
 #include "imaging/win32/imaging_win32.h"
@@ -15,17 +16,15 @@ constexpr char kClassName[] = "QvSplash";
 RECT ToRect(const Rect32& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 
 void Frame(HDC dc, const Rect32& r, COLORREF colour) {
-  const HBRUSH brush = CreateSolidBrush(colour);
+  const GdiBrush brush(CreateSolidBrush(colour));
   const RECT rect = ToRect(r);
-  FrameRect(dc, &rect, brush);
-  DeleteObject(brush);
+  FrameRect(dc, &rect, brush.get());
 }
 
 void Text(HDC dc, const std::string& text, const Rect32& r, HFONT font, UINT flags) {
   RECT rect = ToRect(r);
-  const HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+  const SelectedObject selected(dc, font);
   DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rect, flags);
-  if (old) SelectObject(dc, old);
 }
 }  // namespace
 
@@ -58,23 +57,20 @@ void CLogoWnd::Paint() {
   PAINTSTRUCT ps;
   const HDC dc = BeginPaint(m_hWnd, &ps);
   if (m_hPicture) {
-    const PaletteHandle palette = DibMakePalette(m_hPicture);
+    const GdiPalette palette(ToHPalette(DibMakePalette(m_hPicture)));
     HPALETTE old = nullptr;
     if (palette) {
-      old = SelectPalette(dc, ToHPalette(palette), FALSE);
+      old = SelectPalette(dc, palette.get(), FALSE);
       RealizePalette(dc);
     }
     const RECT rect{0, 0, m_nWidth, m_nHeight};
     DibPaint(dc, rect, m_hPicture, rect, nullptr);
     if (old) SelectPalette(dc, old, TRUE);
-    if (palette) DeleteObject(ToHPalette(palette));
   } else {
     const bool hasRights = !Header.RightsLine.empty();
     const LogoCardLayout layout = LayoutLogoCard(m_nWidth, m_nHeight, hasRights);
-    const HBRUSH face = CreateSolidBrush(kLogoFaceColour);
     const RECT card = ToRect(layout.card);
-    FillRect(dc, &card, face);
-    DeleteObject(face);
+    FillRect(dc, &card, GdiBrush(CreateSolidBrush(kLogoFaceColour)).get());
     Frame(dc, layout.card, kLogoOuterFrameColour);
     Frame(dc, layout.innerFrame, kLogoInnerFrameColour);
     SetTextColor(dc, kLogoTextColour);

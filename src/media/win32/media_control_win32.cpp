@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/win32/win32_handles.h"
+
 namespace qv {
 
 namespace {
@@ -22,13 +24,12 @@ int ProbeResult = 0;  // 0 not yet probed, 1 available, 2 unavailable
 int NewerInterface = 0;
 
 std::string DefaultValue(const char* key) {
-  HKEY hkey = nullptr;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key, 0, KEY_READ, &hkey) != ERROR_SUCCESS) return {};
+  RegKey hkey;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key, 0, KEY_READ, hkey.put()) != ERROR_SUCCESS) return {};
   char value[MAX_PATH + 1] = {};
   DWORD size = MAX_PATH;
   DWORD type = 0;
-  const LONG r = RegQueryValueExA(hkey, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-  RegCloseKey(hkey);
+  const LONG r = RegQueryValueExA(hkey.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
   if (r != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return {};
   value[size < MAX_PATH ? size : MAX_PATH] = 0;
   return value;

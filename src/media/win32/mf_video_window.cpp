@@ -4,6 +4,7 @@
 #include <mfreadwrite.h>
 #include <objbase.h>
 
+#include "base/win32/win32_handles.h"
 #include "media/win32/video_full_scr_wnd.h"
 
 namespace qv {
@@ -16,7 +17,8 @@ constexpr int kChildId = 1001;
 // MF_MT_FRAME_SIZE, kept here so that no Media Foundation library is linked.
 constexpr GUID kFrameSizeKey = {0x1652c33d, 0xd6b2, 0x4012, {0xb8, 0x34, 0x72, 0x03, 0x08, 0x49, 0xa3, 0x7d}};
 
-// The engine's entry points, found once. The DLLs stay loaded for the process.
+// The engine's entry points, found once. The DLLs stay loaded for the process: the
+// engine's worker threads run their code until the process ends.
 struct MediaFoundationApi {
   HRESULT(WINAPI* startup)(ULONG, DWORD) = nullptr;
   HRESULT(WINAPI* createReader)(LPCWSTR, IMFAttributes*, IMFSourceReader**) = nullptr;
@@ -26,8 +28,7 @@ struct MediaFoundationApi {
 
   template <typename F>
   static void Find(F& fn, const char* dll, const char* name) {
-    if (const HMODULE module = LoadLibraryA(dll))
-      fn = reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    if (const HMODULE module = LoadLibraryA(dll)) FindProc(fn, module, name);
   }
 
   static MediaFoundationApi& Get() {

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "package/package_reader.h"
+#include "base/win32/win32_handles.h"
 #include "package/win32/package_files.h"
 
 namespace qv {
@@ -12,10 +13,7 @@ namespace {
 
 bool IsWow64() {
   using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
-  const HMODULE kernel = GetModuleHandleA("kernel32");
-  const auto isWow64 = kernel ? reinterpret_cast<IsWow64Fn>(reinterpret_cast<void*>(
-                                    GetProcAddress(kernel, "IsWow64Process")))
-                              : nullptr;
+  const auto isWow64 = ProcAddress<IsWow64Fn>(GetModuleHandleA("kernel32"), "IsWow64Process");
   BOOL wow64 = FALSE;
   return isWow64 && isWow64(GetCurrentProcess(), &wow64) && wow64;
 }

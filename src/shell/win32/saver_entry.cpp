@@ -50,10 +50,11 @@ void SetSaverRunning(bool running) {
   SystemParametersInfoA(SPI_SCREENSAVERRUNNING, running ? TRUE : FALSE, &previous, 0);
 }
 
+// The password library and its one entry point are loaded here and freed in
+// UnloadPasswordHook, nowhere else.
 void UnloadPasswordHook() {
   if (!Shell.flags.legacyPlatform || !Shell.passwordLibrary) return;
-  FreeLibrary(Shell.passwordLibrary);
-  Shell.passwordLibrary = nullptr;
+  Shell.passwordLibrary.reset();
   if (Shell.verifyPassword) {
     Shell.verifyPassword = nullptr;
     SetSaverRunning(false);
@@ -63,26 +64,21 @@ void UnloadPasswordHook() {
 void LoadPasswordHook() {
   if (!Shell.flags.legacyPlatform) return;
   UnloadPasswordHook();
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, &key) != ERROR_SUCCESS)
+  RegKey key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_READ, key.put()) != ERROR_SUCCESS)
     return;
   DWORD value = 0, size = sizeof value, type = 0;
-  if (RegQueryValueExA(key, "ScreenSaveUsePassword", nullptr, &type,
+  if (RegQueryValueExA(key.get(), "ScreenSaveUsePassword", nullptr, &type,
                        reinterpret_cast<BYTE*>(&value), &size) == ERROR_SUCCESS &&
       size == sizeof value && value != 0) {
-    Shell.passwordLibrary = LoadLibraryA("PASSWORD.CPL");
+    Shell.passwordLibrary.reset(LoadLibraryA("PASSWORD.CPL"));
     if (Shell.passwordLibrary) {
-      Shell.verifyPassword = reinterpret_cast<ShellState::VerifyPasswordFn>(
-          reinterpret_cast<void*>(GetProcAddress(Shell.passwordLibrary, "VerifyScreenSavePwd")));
-      if (Shell.verifyPassword) {
+      if (FindProc(Shell.verifyPassword, Shell.passwordLibrary.get(), "VerifyScreenSavePwd"))
         SetSaverRunning(true);
-      } else {
-        FreeLibrary(Shell.passwordLibrary);
-        Shell.passwordLibrary = nullptr;
-      }
+      else
+        Shell.passwordLibrary.reset();
     }
   }
-  RegCloseKey(key);
 }
 
 void HideCursor() { SetCursor(nullptr); }
@@ -106,13 +102,11 @@ bool CheckPasswordBeforeClose(HWND hwnd) {
 }
 
 int ChangePassword(HWND owner) {
-  const HMODULE mpr = LoadLibraryA("MPR.DLL");
+  const LoadedLibrary mpr(LoadLibraryA("MPR.DLL"));
   if (!mpr) return 0;
   using ChangeFn = DWORD(WINAPI*)(LPCSTR, HWND, DWORD, LPVOID);
-  const auto change = reinterpret_cast<ChangeFn>(
-      reinterpret_cast<void*>(GetProcAddress(mpr, "PwdChangePasswordA")));
-  if (change) change("SCRSAVE", owner, 0, nullptr);
-  FreeLibrary(mpr);
+  if (const auto change = ProcAddress<ChangeFn>(mpr.get(), "PwdChangePasswordA"))
+    change("SCRSAVE", owner, 0, nullptr);
   return 0;
 }
 
@@ -148,9 +142,8 @@ int RunSaverWindow(HWND parent) {
     rect.right = rect.left + GetSystemMetrics(SM_CXVIRTUALSCREEN);
     rect.bottom = rect.top + GetSystemMetrics(SM_CYVIRTUALSCREEN);
     if (rect.right == rect.left || rect.bottom == rect.top) {
-      const HDC screen = GetDC(nullptr);
-      GetClipBox(screen, &rect);
-      ReleaseDC(nullptr, screen);
+      const WindowDC screen(nullptr);
+      GetClipBox(screen.get(), &rect);
     }
     style = WS_POPUP | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
     exStyle = WS_EX_TOPMOST | WS_EX_TOOLWINDOW;
@@ -237,11 +230,8 @@ LRESULT CALLBACK SaverWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
     // Only when the input-method library is already in the process: loading it just to
     // detach it would be pointless.
     Shell.inputMethodModule = GetModuleHandleA("IMM32.DLL");
-    if (Shell.inputMethodModule) {
-      Shell.associateContext = reinterpret_cast<ShellState::AssociateContextFn>(
-          reinterpret_cast<void*>(GetProcAddress(Shell.inputMethodModule, "ImmAssociateContext")));
-      if (Shell.associateContext) Shell.savedInputContext = Shell.associateContext(hwnd, nullptr);
-    }
+    if (FindProc(Shell.associateContext, Shell.inputMethodModule, "ImmAssociateContext"))
+      Shell.savedInputContext = Shell.associateContext(hwnd, nullptr);
   }
   if (d.restoreInputContext && Shell.savedInputContext && Shell.associateContext) {
     Shell.associateContext(hwnd, Shell.savedInputContext);

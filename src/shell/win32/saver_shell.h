@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "base/resource.h"
+#include "base/win32/win32_handles.h"
 #include "shell/saver_input.h"
 #include "ui/win32/config_dialog.h"
 
@@ -26,10 +27,10 @@ struct ShellState {
   HINSTANCE instance = nullptr;
   HWND mainWindow = nullptr;
   ShellFlags flags;  // PreviewMode, Closing, CheckingPassword, LegacyPlatform
-  HMODULE passwordLibrary = nullptr;
+  LoadedLibrary passwordLibrary;  // with verifyPassword, the legacy password hook
   using VerifyPasswordFn = BOOL(WINAPI*)(HWND);
   VerifyPasswordFn verifyPassword = nullptr;
-  HMODULE inputMethodModule = nullptr;
+  HMODULE inputMethodModule = nullptr;  // borrowed: only when already loaded
   using AssociateContextFn = HANDLE(WINAPI*)(HWND, HANDLE);
   AssociateContextFn associateContext = nullptr;
   HANDLE savedInputContext = nullptr;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/resource.h"
+#include "base/win32/win32_handles.h"
 #include "imaging/cdib.h"
 #include "package/win32/package_files.h"
 #include "settings/win32/qv_app.h"
@@ -32,9 +33,9 @@ struct ConfigDialogState {
   CDIB DialogPicture;
   RECT textRect{};  // the measured description plus its margins, box client coordinates
   RECT boxRect{};   // the box's client rectangle inside its 1-pixel border
-  HBITMAP MemoryBitmap = nullptr;
+  GdiBitmap MemoryBitmap;
   DescriptionScroll scroll;
-  HBRUSH whiteBrush = nullptr;
+  GdiBrush whiteBrush;
   bool timerRunning = false;
 };
 ConfigDialogState Dialog;
@@ -98,12 +99,10 @@ void MeasureDescription(HWND dialog) {
   if (box) GetClientRect(box, &client);
   RECT r = client;
   InflateRect(&r, -kTextMarginX, -kTextMarginY);
-  if (const HDC dc = CreateCompatibleDC(nullptr)) {
-    const HGDIOBJ old = TextFont ? SelectObject(dc, TextFont) : nullptr;
+  if (const OwnedDC dc(CreateCompatibleDC(nullptr)); dc) {
+    const SelectedObject font(dc.get(), TextFont);
     const std::string& text = Header.Description;
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | kDescriptionFormat);
-    if (old) SelectObject(dc, old);
-    DeleteDC(dc);
+    DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | kDescriptionFormat);
   }
   InflateRect(&r, kTextMarginX, kTextMarginY);
   Dialog.textRect = r;
@@ -113,10 +112,7 @@ void MeasureDescription(HWND dialog) {
   InflateRect(&Dialog.boxRect, -1, -1);
   const int w = Dialog.boxRect.right - Dialog.boxRect.left, h = Height(Dialog.boxRect);
   if (w > 0 && h > 0) {
-    if (const HDC screen = GetDC(nullptr)) {
-      Dialog.MemoryBitmap = CreateCompatibleBitmap(screen, w, h);
-      ReleaseDC(nullptr, screen);
-    }
+    if (const WindowDC screen(nullptr); screen) Dialog.MemoryBitmap.reset(CreateCompatibleBitmap(screen.get(), w, h));
   }
 }
 
@@ -155,34 +151,31 @@ BOOL OnInitDialog(HWND dialog) {
 
   Dialog.timerRunning = SetTimer(dialog, kScrollTimer, kScrollPeriodMs, nullptr) != 0;
   MeasureDescription(dialog);
-  Dialog.whiteBrush = CreateSolidBrush(0xFFFFFF);
+  Dialog.whiteBrush.reset(CreateSolidBrush(0xFFFFFF));
   return TRUE;
 }
 
 void OnDrawDescription(const DRAWITEMSTRUCT& item) {
   if (!Dialog.MemoryBitmap) return;
-  const HDC dc = CreateCompatibleDC(item.hDC);
-  if (!dc) return;
-  const HGDIOBJ oldBitmap = SelectObject(dc, Dialog.MemoryBitmap);
-  const HGDIOBJ oldFont = TextFont ? SelectObject(dc, TextFont) : nullptr;
-  GradientFill(dc, item.rcItem, kBoxTop, kBoxBottom, false, false);
-  if (Dialog.scroll.ShowsText()) {
-    SetTextColor(dc, 0x000000);
-    SetBkMode(dc, TRANSPARENT);
-    RECT r = Dialog.textRect;
-    InflateRect(&r, -kTextMarginX, -kTextMarginY);
-    OffsetRect(&r, 0, Dialog.scroll.ScrollOffset);
-    const std::string& text = Header.Description;
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r, kDescriptionFormat);
-  }
-  BitBlt(item.hDC, 1, 1, Dialog.boxRect.right - Dialog.boxRect.left, Height(Dialog.boxRect), dc, 0, 0, SRCCOPY);
-  if (oldFont) SelectObject(dc, oldFont);
-  SelectObject(dc, oldBitmap);
-  DeleteDC(dc);
-  if (const HBRUSH border = CreateSolidBrush(kBoxBorder)) {
-    FrameRect(item.hDC, &item.rcItem, border);
-    DeleteObject(border);
-  }
+  {
+    const OwnedDC dc(CreateCompatibleDC(item.hDC));
+    if (!dc) return;
+    const SelectedObject bitmap(dc.get(), Dialog.MemoryBitmap.get());
+    const SelectedObject font(dc.get(), TextFont);
+    GradientFill(dc.get(), item.rcItem, kBoxTop, kBoxBottom, false, false);
+    if (Dialog.scroll.ShowsText()) {
+      SetTextColor(dc.get(), 0x000000);
+      SetBkMode(dc.get(), TRANSPARENT);
+      RECT r = Dialog.textRect;
+      InflateRect(&r, -kTextMarginX, -kTextMarginY);
+      OffsetRect(&r, 0, Dialog.scroll.ScrollOffset);
+      const std::string& text = Header.Description;
+      DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &r, kDescriptionFormat);
+    }
+    BitBlt(item.hDC, 1, 1, Dialog.boxRect.right - Dialog.boxRect.left, Height(Dialog.boxRect), dc.get(), 0, 0,
+           SRCCOPY);
+  }  // the font and the bitmap are selected back out before the DC goes
+  if (const GdiBrush border(CreateSolidBrush(kBoxBorder)); border) FrameRect(item.hDC, &item.rcItem, border.get());
 }
 
 void OnScrollTimer(HWND dialog) {
@@ -203,10 +196,8 @@ void OnFeedOptions(HWND dialog) {
 void OnDestroy(HWND dialog) {
   if (Dialog.timerRunning) KillTimer(dialog, kScrollTimer);
   Dialog.timerRunning = false;
-  if (Dialog.MemoryBitmap) DeleteObject(Dialog.MemoryBitmap);
-  Dialog.MemoryBitmap = nullptr;
-  if (Dialog.whiteBrush) DeleteObject(Dialog.whiteBrush);
-  Dialog.whiteBrush = nullptr;
+  Dialog.MemoryBitmap.reset();
+  Dialog.whiteBrush.reset();
   Dialog.DialogPicture.Free();
   DeleteExtractedFiles();
   DeleteInterfaceFonts();
@@ -231,7 +222,7 @@ INT_PTR CALLBACK ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wP
       const int id = GetDlgCtrlID(reinterpret_cast<HWND>(lParam));
       SetTextColor(dc, id == IDC_RIGHTS_LINE ? kRightsColor : kTextColor);
       SetBkMode(dc, TRANSPARENT);
-      if (id == IDC_MUTE_SOUND && Dialog.whiteBrush) return reinterpret_cast<INT_PTR>(Dialog.whiteBrush);
+      if (id == IDC_MUTE_SOUND && Dialog.whiteBrush) return reinterpret_cast<INT_PTR>(Dialog.whiteBrush.get());
       return reinterpret_cast<INT_PTR>(GetStockObject(NULL_BRUSH));
     }
     case WM_DRAWITEM: {

@@ -20,7 +20,6 @@ CStaticLink::~CStaticLink() {
     RemovePropA(m_hWnd, kLinkProperty);
     SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previous));
   }
-  if (m_underlined) DeleteObject(m_underlined);
 }
 
 bool CStaticLink::SubclassDlgItem(int id, HWND dialog) {
@@ -82,7 +81,7 @@ void CStaticLink::OnPaint() {
     LOGFONTA lf{};
     if (GetObjectA(font, sizeof lf, &lf) == sizeof lf) {
       lf.lfUnderline = TRUE;
-      m_underlined = CreateFontIndirectA(&lf);
+      m_underlined.reset(CreateFontIndirectA(&lf));
     }
   }
   std::string text = m_link;
@@ -93,13 +92,14 @@ void CStaticLink::OnPaint() {
   }
   RECT client;
   GetClientRect(m_hWnd, &client);
-  const HGDIOBJ oldFont = m_underlined ? SelectObject(dc, m_underlined) : nullptr;
-  SetTextColor(dc, m_color);
-  SetBkMode(dc, TRANSPARENT);
-  const LONG_PTR style = GetWindowLongPtrA(m_hWnd, GWL_STYLE);
-  const UINT align = (style & SS_TYPEMASK) == SS_CENTER ? DT_CENTER : DT_LEFT;
-  DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &client, align | DT_NOPREFIX);
-  if (oldFont) SelectObject(dc, oldFont);
+  {
+    const SelectedObject font(dc, m_underlined.get());
+    SetTextColor(dc, m_color);
+    SetBkMode(dc, TRANSPARENT);
+    const LONG_PTR style = GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+    const UINT align = (style & SS_TYPEMASK) == SS_CENTER ? DT_CENTER : DT_LEFT;
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &client, align | DT_NOPREFIX);
+  }
   EndPaint(m_hWnd, &ps);
 }
 
@@ -139,10 +139,8 @@ HCURSOR CStaticLink::HandCursor() {
   if (n > 0 && n < MAX_PATH) {
     lstrcatA(path, "\\winhlp32.exe");
     // Only its resources are wanted: mapped as data, none of its code runs.
-    if (const HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
-      if (const HCURSOR cursor = LoadCursorA(module, MAKEINTRESOURCEA(106)))
-        hand = CopyCursor(cursor);
-      FreeLibrary(module);
+    if (const LoadedLibrary module(LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE)); module) {
+      if (const HCURSOR cursor = LoadCursorA(module.get(), MAKEINTRESOURCEA(106))) hand = CopyCursor(cursor);
     }
   }
   if (!hand) hand = LoadCursor(nullptr, IDC_HAND);

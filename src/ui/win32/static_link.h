@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "base/win32/win32_handles.h"
+
 namespace qv {
 
 class CStaticLink {
@@ -35,7 +37,7 @@ class CStaticLink {
   WNDPROC m_previous = nullptr;
   std::string m_link;
   COLORREF m_color = kUnvisitedColor;
-  HFONT m_underlined = nullptr;
+  GdiFont m_underlined;  // the control's font, underlined; made at the first paint
   bool m_deleteOnDestroy = false;
 };
 
