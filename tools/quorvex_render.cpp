@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  SetPlainScreenDepth(depth);  // the surfaces take the screen depth asked for
+  InstallCoreServices(CoreServices{.plainScreenDepth = depth});  // the surfaces take the screen depth asked for
   CScreenSaverDoc doc;
   tools::FileDocumentServices services;  // external files as named
   MemoryCursor source(archive);

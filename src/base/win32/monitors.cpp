@@ -4,8 +4,6 @@
 
 namespace qv {
 
-MonitorLayout MonitorRects;
-
 namespace {
 BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
   auto* rects = reinterpret_cast<std::vector<Rect32>*>(data);
@@ -20,15 +18,14 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
 
 }  // namespace
 
-void EnumerateMonitors() {
+MonitorLayout EnumerateMonitors() {
   std::vector<Rect32> found;
   const HDC screen = GetDC(nullptr);
   EnumDisplayMonitors(screen, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&found));
   ReleaseDC(nullptr, screen);
   RECT desktop{};
   GetWindowRect(GetDesktopWindow(), &desktop);
-  MonitorRects =
-      ArrangeMonitors(found, Rect32{desktop.left, desktop.top, desktop.right, desktop.bottom});
+  return ArrangeMonitors(found, Rect32{desktop.left, desktop.top, desktop.right, desktop.bottom});
 }
 
 }  // namespace qv

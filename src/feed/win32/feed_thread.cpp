@@ -208,12 +208,12 @@ std::string InternetClientRoute(const std::string& address, ULONGLONG deadline) 
 
 HttpProxy ProxyFromSettings() {
   HttpProxy proxy;
-  proxy.use = Settings.UseProxy != 0 && !Settings.ProxyAddress.empty();
-  proxy.address = Settings.ProxyAddress;
-  proxy.port = Settings.ProxyPort > 0 && Settings.ProxyPort < 65536 ? Settings.ProxyPort : 80;
-  proxy.authenticate = Settings.UseProxyAuthentication != 0;
-  proxy.login = Settings.ProxyLogin;
-  proxy.password = Settings.ProxyPassword;
+  proxy.use = theApp.Settings.UseProxy != 0 && !theApp.Settings.ProxyAddress.empty();
+  proxy.address = theApp.Settings.ProxyAddress;
+  proxy.port = theApp.Settings.ProxyPort > 0 && theApp.Settings.ProxyPort < 65536 ? theApp.Settings.ProxyPort : 80;
+  proxy.authenticate = theApp.Settings.UseProxyAuthentication != 0;
+  proxy.login = theApp.Settings.ProxyLogin;
+  proxy.password = theApp.Settings.ProxyPassword;
   return proxy;
 }
 

@@ -18,6 +18,7 @@
 #include "scene/frame_pacer.h"
 #include "scene/play_once.h"
 #include "scene/win32/perf_timer.h"
+#include "settings/win32/qv_app.h"
 #include "base/win32/monitors.h"
 #include "base/win32/startup_marks.h"
 
@@ -150,7 +151,7 @@ CAnimWnd::CAnimWnd() {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
-    return DibFromScreenRect(ToRECT(MonitorRects.rects[0]));
+    return DibFromScreenRect(ToRECT(theApp.MonitorRects.rects[0]));
   };
   env.spriteCreated = [this](CAnimSprite& sprite) { m_sound.SpriteCreated(sprite); };
   env.motion.playSound = [this](CAnimSprite& sprite, int k) { m_sound.PlaySpriteSound(sprite, k); };
@@ -208,13 +209,13 @@ void CAnimWnd::StartMedia() {
       p.centreY = doc->m_nMediaCentreY;
       p.sizeX = doc->m_nMediaSizeX;
       p.sizeY = doc->m_nMediaSizeY;
-      p.areaWidth = m_mode.preview ? kPreviewAreaWidth : MonitorRects.rects[0].Width();
-      p.areaHeight = m_mode.preview ? kPreviewAreaHeight : MonitorRects.rects[0].Height();
+      p.areaWidth = m_mode.preview ? kPreviewAreaWidth : theApp.MonitorRects.rects[0].Width();
+      p.areaHeight = m_mode.preview ? kPreviewAreaHeight : theApp.MonitorRects.rects[0].Height();
       m_pMediaWnd->m_nMediaWidth = doc->m_nDesignWidth;
       m_pMediaWnd->m_nMediaHeight = doc->m_nDesignHeight;
       m_pMediaWnd->m_bLoop = doc->m_bMediaPlayOnce == 0;
       m_pMediaWnd->m_bPreview = m_mode.preview;
-      m_pMediaWnd->m_bShowAtOnce = Header.NoSplash != 0;
+      m_pMediaWnd->m_bShowAtOnce = theApp.Package.Header.NoSplash != 0;
       if (!m_pMediaWnd->Create(m_hWnd, m_strMediaPath, true)) m_pMediaWnd.reset();
     }
     ShowWindow(m_hWnd, SW_SHOW);

@@ -50,7 +50,8 @@ bool FeedWorkOutstanding() {
 void StartFeedIfWanted() {
   Run.feedRecord.m_nDelivered.store(0, std::memory_order_relaxed);
   const std::optional<std::string> list =
-      FeedAddressesToFetch(!Run.preview, Settings.UseRss != 0, Header.FeedAddresses, Settings.UserFeedList);
+      FeedAddressesToFetch(!Run.preview, theApp.Settings.UseRss != 0, theApp.Package.Header.FeedAddresses,
+                           theApp.Settings.UserFeedList);
   if (!list || Run.feedThread) return;
   Run.feedRecord.m_strAddresses = *list;
   Run.feedRecord.m_pChannel = &FeedChannel;
@@ -78,7 +79,9 @@ void BuildFeedBox(CAnimWnd& scene, const CRssChannel& channel, int index) {
   const int64_t dh = doc->m_nDesignHeight > 0 ? doc->m_nDesignHeight : H;
   if (dw <= 0 || dh <= 0) return;
   std::unique_ptr<CAnimSprite> box =
-      MakeFeedBoxSprite(channel, index, static_cast<int>(dw), static_cast<int>(dh));
+      MakeFeedBoxSprite(channel, index, static_cast<int>(dw), static_cast<int>(dh),
+                        FeedCardFonts{theApp.FeedTitleFont.get(), theApp.FeedTextFont.get(), theApp.TextFont.get(),
+                                      theApp.ScreenDpiY});
   if (!box) return;
   CAnimSprite* placed = box.get();
   s.Sprites().InsertHead(std::move(box));

@@ -43,7 +43,7 @@ std::unique_ptr<CLogoWnd> SplashWindow;
 
 void ShowSplash(HWND scene) {
   SplashWindow = std::make_unique<CLogoWnd>();
-  if (!SplashWindow->Create(scene, Extracted.splash, Header.SplashPictureFormat, ToRECT(MonitorRects.rects[0]))) {
+  if (!SplashWindow->Create(scene, SplashCardText{theApp.Package.Header.ScrName, theApp.Package.Header.RightsLine, theApp.HeadingFont.get(), theApp.BoldFont.get()}, theApp.Package.Extracted.splash, theApp.Package.Header.SplashPictureFormat, ToRECT(theApp.MonitorRects.rects[0]))) {
     SplashWindow.reset();
     return;
   }
@@ -63,7 +63,7 @@ void CALLBACK PeriodicTimerProc(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR
 }
 
 SplashTiming CurrentSplashTiming() {
-  return SplashTiming{Header.NoSplash != 0, Header.SplashSeconds, Run.fastTiming};
+  return SplashTiming{theApp.Package.Header.NoSplash != 0, theApp.Package.Header.SplashSeconds, Run.fastTiming};
 }
 
 bool SaverIsActive(HWND hwnd) {
@@ -112,11 +112,11 @@ void DropCloseFromWarning(HWND hwnd) {
 
 LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   MarkStartup("create");
-  EnumerateMonitors();
+  theApp.MonitorRects = EnumerateMonitors();
   Run.spritesVisible = false;
   Run.preview = Shell.flags.preview;
   Run.dialogMode = false;
-  if (Run.preview) SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+  if (Run.preview) SetCursorPos(theApp.SavedCursorPos.x, theApp.SavedCursorPos.y);
   theApp.InitApplication(Shell.instance);
 
   // The package header and the user's settings. Without them nothing else runs: the
@@ -126,21 +126,20 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     DropCloseFromWarning(hwnd);
     return DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
   }
-  if (Run.preview) Header.NoSplash = 1;
-  InstallWin32WaveOut();
-  MuteMixerForRun(Run.preview, Settings.MuteSound != 0);
+  if (Run.preview) theApp.Package.Header.NoSplash = 1;
+  MuteMixerForRun(Run.preview, theApp.Settings.MuteSound != 0);
 
   const LRESULT result = DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
   std::srand(static_cast<unsigned>(std::time(nullptr)));
   MakeAppPalette(AppPalette());
 
-  const FixedPreviewPlan fixedPreview = PlanFixedPreview(Run.preview, Header.FixedPreview, Header.FixedPreviewSize);
+  const FixedPreviewPlan fixedPreview = PlanFixedPreview(Run.preview, theApp.Package.Header.FixedPreview, theApp.Package.Header.FixedPreviewSize);
   if (fixedPreview.active) {
     // Only the fixed preview picture is shown: the package's, or the program's own when
     // the package carries none. A block that does not decode leaves the window black.
-    ExtractPackageBlocks(ExtractMode::FixedPreview, Settings.MuteSound != 0);
+    theApp.Package.ExtractPackageBlocks(ExtractMode::FixedPreview, theApp.Settings.MuteSound != 0);
     if (fixedPreview.source == FixedPreviewSource::PackageBlock) {
-      FixedPreviewPicture.LoadFile(Extracted.fixedPreview);  // empty on failure
+      FixedPreviewPicture.LoadFile(theApp.Package.Extracted.fixedPreview);  // empty on failure
     } else if (fixedPreview.source == FixedPreviewSource::BuiltIn) {
       FixedPreviewPicture.Attach(DibLoadJpegResource("PREVIEWPIC"));
     }
@@ -156,37 +155,37 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     else StartPeriodicTimer();
   });
   Run.timerTarget = hwnd;
-  Run.sceneRect = MonitorRects.rects[0];
+  Run.sceneRect = theApp.MonitorRects.rects[0];
 
   // The document from the package. A failed load has shown its message; the run goes on
   // with the document as the load left it.
   MarkStartup("package");
   Win32DocumentServices documentServices;
-  if (!LoadDocument(RunDocument, DocumentLocation{ModulePath, BlockOffset(Header, PackageBlock::Document)},
+  if (!LoadDocument(RunDocument, DocumentLocation{theApp.Package.ModulePath, BlockOffset(theApp.Package.Header, PackageBlock::Document)},
                     documentServices)) {
     DropCloseFromWarning(hwnd);
   }
   MarkStartup("document");
   if (RunDocument.m_bFastTimingLoaded) Run.fastTiming = RunDocument.m_bFastTiming != 0;
 
-  const SceneMode sceneMode{Run.preview, Run.fastTiming, Settings.MuteSound != 0};
+  const SceneMode sceneMode{Run.preview, Run.fastTiming, theApp.Settings.MuteSound != 0};
   if (Run.preview) {
     Scene.Start(&RunDocument, 640, 480, sceneMode);
   } else {
-    ExtractPackageBlocks(ExtractMode::Run, Settings.MuteSound != 0);
+    theApp.Package.ExtractPackageBlocks(ExtractMode::Run, theApp.Settings.MuteSound != 0);
     Scene.Start(&RunDocument, Run.sceneRect.Width(), Run.sceneRect.Height(), sceneMode);
   }
   MarkStartup("media");
-  if (Scene.MediaExtracted()) SceneVideoPath = Scene.MediaPath();  // deleted with the run's other files
+  if (Scene.MediaExtracted()) theApp.Package.SceneVideoPath = Scene.MediaPath();  // deleted with the run's other files
 
   Scene.Scene().Feed() = FeedNavigation{};
   if (!Run.preview) {
     StartFeedIfWanted();
     const Rect32& r = Run.sceneRect;
     MoveWindow(hwnd, r.left, r.top, r.Width(), r.Height(), FALSE);
-    for (int i = 1; i < MonitorRects.count; ++i) {
+    for (int i = 1; i < theApp.MonitorRects.count; ++i) {
       auto black = std::make_unique<CBlackWnd>();
-      if (black->CreateBlackWindow(hwnd, ToRECT(MonitorRects.rects[i]))) {
+      if (black->CreateBlackWindow(hwnd, ToRECT(theApp.MonitorRects.rects[i]))) {
         ShowWindow(black->GetSafeHwnd(), SW_SHOW);
         Run.blackWindows[i] = std::move(black);
       }
@@ -194,7 +193,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   }
   InvalidateRect(hwnd, nullptr, FALSE);
   UpdateWindow(hwnd);
-  if (!Header.NoSplash) ShowSplash(hwnd);
+  if (!theApp.Package.Header.NoSplash) ShowSplash(hwnd);
   Run.counters.runTicks = 0;
 
   if (Run.preview) {
@@ -218,7 +217,7 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
 
 void OnDestroy() {
   // The header is freed on the way; the mode it chose still decides the rest.
-  const bool fixedPreview = Run.preview && Header.FixedPreview != 0;
+  const bool fixedPreview = Run.preview && theApp.Package.Header.FixedPreview != 0;
   for (const RunCleanup step : RunCleanupOrder(Run.preview, fixedPreview)) {
     switch (step) {
       case RunCleanup::Splash:
@@ -238,13 +237,13 @@ void OnDestroy() {
         EndFeedRun();  // autodial back as the user had it, before the process ends
         break;
       case RunCleanup::Cursor:
-        SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+        SetCursorPos(theApp.SavedCursorPos.x, theApp.SavedCursorPos.y);
         break;
       case RunCleanup::Fonts:
-        DeleteInterfaceFonts();
+        theApp.DeleteInterfaceFonts();
         break;
       case RunCleanup::PackageHeader:
-        FreePackageHeader();
+        theApp.Package.FreePackageHeader();
         break;
       case RunCleanup::Timer:
         if (Run.previewResolution) {
@@ -258,7 +257,7 @@ void OnDestroy() {
         Scene.Destroy();
         break;
       case RunCleanup::ExtractedFiles:
-        DeleteExtractedFiles();
+        theApp.Package.DeleteExtractedFiles();
         break;
       case RunCleanup::FixedPreviewPicture:
         FixedPreviewPicture.Free();
@@ -267,7 +266,7 @@ void OnDestroy() {
         WipeTempFiles();
         break;
       case RunCleanup::Mixer:
-        RestoreMixerAfterRun(Run.preview, Settings.MuteSound != 0);
+        RestoreMixerAfterRun(Run.preview, theApp.Settings.MuteSound != 0);
         break;
       case RunCleanup::FeedLibraries:
         ReleaseFeedLibraries();
@@ -359,7 +358,7 @@ LRESULT ScreenSaverProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: {
       PAINTSTRUCT ps;
       const HDC dc = BeginPaint(hwnd, &ps);
-      if (Run.preview && Header.FixedPreview) {
+      if (Run.preview && theApp.Package.Header.FixedPreview) {
         // The whole picture stretched over the window.
         if (!FixedPreviewPicture.IsEmpty()) {
           RECT client{};
