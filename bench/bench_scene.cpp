@@ -112,8 +112,7 @@ struct BenchScene {
   int spriteCount;
 
   explicit BenchScene(int count) : spriteCount(count) {
-    SetPlainScreenDepth(32);
-    MakeDocument(doc, count);
+    MakeDocument(doc, count);  // on the plain platform's 32-bit screen
     scene.SetPresenter(&presenter);
     static constexpr SceneMode kFast{.fastTiming = true};
     scene.SetMode(&kFast);

@@ -223,7 +223,7 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  SetPlainScreenDepth(depth);  // the surfaces take the screen depth asked for
+  InstallCoreServices(CoreServices{.plainScreenDepth = depth});  // the surfaces take the screen depth asked for
   RunConfig config;
   config.timing = runtimeTiming ? RunTimingRule::Runtime : RunTimingRule::Authoring;
   config.noSplash = splash.noSplash;

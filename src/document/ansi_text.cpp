@@ -24,8 +24,6 @@ char ToCp1252(uint16_t c) {
   return '?';
 }
 
-Utf16ToAnsiFn g_converter = &Utf16ToWindows1252;
-
 }  // namespace
 
 std::string Utf16ToWindows1252(const unsigned char* utf16le, size_t count) {
@@ -43,8 +41,9 @@ std::string Utf16ToWindows1252(const unsigned char* utf16le, size_t count) {
   return out;
 }
 
-Utf16ToAnsiFn GetUtf16ToAnsi() { return g_converter; }
-
-void SetUtf16ToAnsi(Utf16ToAnsiFn fn) { g_converter = fn ? fn : &Utf16ToWindows1252; }
+Utf16ToAnsiFn GetUtf16ToAnsi() {
+  const Utf16ToAnsiFn installed = Services().utf16ToAnsi;
+  return installed ? installed : &Utf16ToWindows1252;
+}
 
 }  // namespace qv

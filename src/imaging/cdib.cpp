@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "imaging/bmp_codec.h"
+#include "imaging/core_services.h"
 #include "imaging/dib.h"
 #include "imaging/jpeg_reader.h"
 #include "imaging/picture_limits.h"
@@ -13,9 +14,6 @@ namespace qv {
 bool CDIB::s_bNoPaletteOnAttach = false;
 
 namespace {
-
-CDIB::KeyToAlphaOperation g_keyToAlpha = nullptr;
-CDIB::ResampleOperation g_resample = nullptr;
 
 bool HasColorTable(DibHandle block) {
   DibLock lock(block);
@@ -42,11 +40,6 @@ int PictureTypeCode(const std::string& name) {
     if (SameWord(ext, e)) return kFileTypeJpeg;
   if (SameWord(ext, "png")) return kFileTypePng;
   return 0;
-}
-
-void CDIB::SetPictureOperations(KeyToAlphaOperation keyToAlpha, ResampleOperation resample) {
-  g_keyToAlpha = keyToAlpha;
-  g_resample = resample;
 }
 
 CDIB::CDIB(const CDIB& other) { *this = other; }
@@ -191,16 +184,18 @@ bool CDIB::FlattenAlpha(uint32_t colour) {
 }
 
 bool CDIB::KeyToAlpha(bool enable, uint32_t keyColour) {
-  if (!m_hDib || !g_keyToAlpha) return false;
-  DibHandle keyed = g_keyToAlpha(m_hDib, enable, keyColour);
+  const KeyToAlphaOperation keyToAlpha = Services().keyToAlpha;
+  if (!m_hDib || !keyToAlpha) return false;
+  DibHandle keyed = keyToAlpha(m_hDib, enable, keyColour);
   if (!keyed) return false;
   Replace(keyed);
   return true;
 }
 
 bool CDIB::Resample(int width, int height) {
-  if (GetBitCount() <= 23 || !g_resample) return false;
-  DibHandle scaled = g_resample(m_hDib, width, height);
+  const ResampleOperation resample = Services().resample;
+  if (GetBitCount() <= 23 || !resample) return false;
+  DibHandle scaled = resample(m_hDib, width, height);
   if (!scaled) return false;
   Replace(scaled);
   return true;

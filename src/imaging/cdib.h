@@ -72,6 +72,9 @@ class CDIB {
                 LoadInfo* info = nullptr);
 
   // These replace the block when the conversion succeeds and keep it otherwise.
+  // Soft keying and resampling are operations of the surface code, which the installed
+  // services name (CoreServices::keyToAlpha, ::resample); without them these two keep
+  // the block and return false.
   bool FlattenAlpha(uint32_t colour);
   bool KeyToAlpha(bool enable, uint32_t keyColour);
   bool Resample(int width, int height);
@@ -79,11 +82,6 @@ class CDIB {
   // Set while the sprite copy copies phase pictures: Attach then leaves the palette.
   static bool s_bNoPaletteOnAttach;
 
-  // Soft keying and resampling are operations of the surface code; it plugs them in
-  // here. Until it does, KeyToAlpha and Resample keep the block and return false.
-  using KeyToAlphaOperation = DibHandle (*)(DibHandle block, bool keyOn, uint32_t keyColour);
-  using ResampleOperation = DibHandle (*)(DibHandle block, int width, int height);
-  static void SetPictureOperations(KeyToAlphaOperation keyToAlpha, ResampleOperation resample);
 
  private:
   void RebuildPalette();

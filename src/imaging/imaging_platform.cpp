@@ -3,11 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <new>
-#include <string>
-#include <utility>
 
+#include "imaging/core_services.h"
 #include "imaging/picture_limits.h"
 
 namespace qv {
@@ -20,8 +18,6 @@ struct PlainBlock {
   uint32_t locks = 0;
   uint8_t* data = nullptr;
 };
-
-bool g_relocate = false;
 
 PlainBlock* Plain(DibHandle h) { return reinterpret_cast<PlainBlock*>(h); }
 
@@ -42,7 +38,7 @@ DibHandle PlainAlloc(uint64_t size, bool zeroed) {
 
 uint8_t* PlainLock(DibHandle h) {
   PlainBlock* b = Plain(h);
-  if (g_relocate && b->locks == 0) {
+  if (Services().plainBlockRelocation && b->locks == 0) {
     const size_t n = b->size ? static_cast<size_t>(b->size) : 1;
     if (auto* moved = static_cast<uint8_t*>(std::malloc(n))) {
       std::memcpy(moved, b->data, n);
@@ -80,9 +76,7 @@ void PlainFreeBlock(DibHandle h) {
 
 // --- Plain screen, palettes and resources --------------------------------------------
 
-int g_plainDepth = 32;
-
-int PlainScreenDepth() { return g_plainDepth; }
+int PlainScreenDepth() { return Services().plainScreenDepth; }
 
 PaletteHandle PlainCreatePalette(const LogicalPalette& palette) {
   if (palette.entries.empty() || palette.entries.size() > 65535) return nullptr;
@@ -101,14 +95,10 @@ bool PlainPaletteEntries(PaletteHandle palette, std::vector<PaletteEntry>* entri
 // There is no palette display here.
 int PlainMakeIdentity(PaletteHandle*) { return 0; }
 
-std::map<std::pair<std::string, std::string>, std::vector<uint8_t>>& PlainResources() {
-  static std::map<std::pair<std::string, std::string>, std::vector<uint8_t>> table;
-  return table;
-}
-
 bool PlainLoadResource(const char* type, const char* name, std::vector<uint8_t>* bytes) {
-  auto it = PlainResources().find({type, name});
-  if (it == PlainResources().end()) return false;
+  const auto& table = Services().plainResources;
+  auto it = table.find({type, name});
+  if (it == table.end()) return false;
   *bytes = it->second;
   return true;
 }
@@ -119,50 +109,44 @@ const ImagingPlatform kPlain = {
     PlainDeletePalette, PlainPaletteEntries, PlainMakeIdentity, PlainLoadResource,
 };
 
-ImagingPlatform g_platform = kPlain;
+// Counts over the process, for the leak checks and the allocation guards of the tests.
 std::atomic<int64_t> g_live{0};
 std::atomic<uint64_t> g_largestRequest{0};
 std::atomic<int64_t> g_livePalettes{0};
-int g_cachedDepth = 0;
-bool g_decoderMessages = true;
 
 }  // namespace
 
-bool SetImagingPlatform(const ImagingPlatform& platform) {
-  if (g_live.load() != 0 || g_livePalettes.load() != 0) return false;
-  g_platform = platform;
-  g_cachedDepth = 0;
-  return true;
+const ImagingPlatform& CurrentImagingPlatform() {
+  const ImagingPlatform* installed = Services().imaging;
+  return installed ? *installed : kPlain;
 }
-
-const ImagingPlatform& CurrentImagingPlatform() { return g_platform; }
 const ImagingPlatform& PlainImagingPlatform() { return kPlain; }
 
 DibHandle DibAlloc(uint64_t size, bool zeroed) {
   if (size > g_largestRequest.load()) g_largestRequest = size;
   if (size > kMaxBlockBytes) return nullptr;
-  DibHandle h = g_platform.alloc(size, zeroed);
+  DibHandle h = CurrentImagingPlatform().alloc(size, zeroed);
   if (h) ++g_live;
   return h;
 }
 
-uint8_t* DibLockBlock(DibHandle block) { return block ? g_platform.lock(block) : nullptr; }
+uint8_t* DibLockBlock(DibHandle block) { return block ? CurrentImagingPlatform().lock(block) : nullptr; }
 
 void DibUnlockBlock(DibHandle block) {
-  if (block) g_platform.unlock(block);
+  if (block) CurrentImagingPlatform().unlock(block);
 }
 
-uint64_t DibBlockSize(DibHandle block) { return block ? g_platform.size(block) : 0; }
+uint64_t DibBlockSize(DibHandle block) { return block ? CurrentImagingPlatform().size(block) : 0; }
 
 DibHandle DibResizeBlock(DibHandle block, uint64_t size) {
   if (size > g_largestRequest.load()) g_largestRequest = size;
   if (!block || size > kMaxBlockBytes) return nullptr;
-  return g_platform.resize(block, size);
+  return CurrentImagingPlatform().resize(block, size);
 }
 
 DibHandle DibFree(DibHandle block) {
   if (block) {
-    g_platform.free(block);
+    CurrentImagingPlatform().free(block);
     --g_live;
   }
   return nullptr;
@@ -173,39 +157,25 @@ uint64_t LargestDibRequest() { return g_largestRequest.load(); }
 void ResetLargestDibRequest() { g_largestRequest = 0; }
 
 PaletteHandle CreatePlatformPalette(const LogicalPalette& palette) {
-  PaletteHandle h = g_platform.createPalette(palette);
+  PaletteHandle h = CurrentImagingPlatform().createPalette(palette);
   if (h) ++g_livePalettes;
   return h;
 }
 
 void DeletePlatformPalette(PaletteHandle palette) {
   if (!palette) return;
-  g_platform.deletePalette(palette);
+  CurrentImagingPlatform().deletePalette(palette);
   --g_livePalettes;
 }
 
 int64_t LivePlatformPalettes() { return g_livePalettes.load(); }
 
 int ScreenDepth() {
-  if (g_cachedDepth == 0) g_cachedDepth = g_platform.screenDepth();
-  return g_cachedDepth;
+  const CoreServices& services = Services();
+  if (services.screenDepthCache == 0) services.screenDepthCache = CurrentImagingPlatform().screenDepth();
+  return services.screenDepthCache;
 }
 
-void SetPlainScreenDepth(int depth) {
-  g_plainDepth = depth;
-  g_cachedDepth = 0;
-}
-
-void SetPlainBlockRelocation(bool on) { g_relocate = on; }
-
-void SetPlainResource(const char* type, const char* name, std::vector<uint8_t> bytes) {
-  if (bytes.empty())
-    PlainResources().erase({type, name});
-  else
-    PlainResources()[{type, name}] = std::move(bytes);
-}
-
-void SetPictureDecoderMessages(bool on) { g_decoderMessages = on; }
-bool PictureDecoderMessages() { return g_decoderMessages; }
+bool PictureDecoderMessages() { return Services().pictureDecoderMessages; }
 
 }  // namespace qv

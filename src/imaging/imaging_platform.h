@@ -1,12 +1,15 @@
 // The imaging subsystem's seam to the platform: movable memory blocks for pictures, the
 // screen's colour depth, palette objects and picture resources. The core asks through
-// this table; the Win32 layer fills it with GlobalAlloc, GDI palettes and the module's
-// resources (imaging/win32/imaging_win32.h), and a plain implementation serves the tests
-// and the native tools.
+// this table, which the installed CoreServices name (imaging/core_services.h); the Win32
+// layer fills one with GlobalAlloc, GDI palettes and the module's resources
+// (imaging/win32/imaging_win32.h), and a plain implementation serves the tests and the
+// native tools.
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "imaging/core_services.h"
 
 namespace qv {
 
@@ -51,12 +54,10 @@ struct ImagingPlatform {
   bool (*loadResource)(const char* type, const char* name, std::vector<uint8_t>* bytes);
 };
 
-// Installs a platform table. Refused (false) while blocks or palettes of the previous one
-// are alive, so that nothing is ever freed by the wrong platform.
-bool SetImagingPlatform(const ImagingPlatform& platform);
+// The table of the installed services (the plain one when they name none).
 const ImagingPlatform& CurrentImagingPlatform();
-// The plain implementation: heap blocks, a settable screen depth, palette records kept in
-// memory, resources from an in-memory table.
+// The plain implementation: heap blocks, the services' plain screen depth, palette
+// records kept in memory, resources from the services' plain table.
 const ImagingPlatform& PlainImagingPlatform();
 
 // --- Blocks ---------------------------------------------------------------------------
@@ -135,22 +136,12 @@ int64_t LivePlatformPalettes();
 
 // --- Screen depth ---------------------------------------------------------------------
 
-// The screen's colour depth, asked of the platform on the first call and cached.
+// The screen's colour depth, asked of the platform on the first call under the installed
+// services and cached with them.
 int ScreenDepth();
 
-// --- Plain platform knobs (tests and native tools) -------------------------------------
-
-// The depth the plain platform reports (32 unless set); also forgets the cached value.
-void SetPlainScreenDepth(int depth);
-// When on, the plain platform moves a block to a new address each time it is locked from
-// unlocked, so that an address kept past its unlock is caught by the sanitizers.
-void SetPlainBlockRelocation(bool on);
-// Resources the plain platform serves (an empty byte list removes one).
-void SetPlainResource(const char* type, const char* name, std::vector<uint8_t> bytes);
-
-// Library warnings and errors of the picture decoders go to stderr unless switched off
-// (the fuzz targets switch them off).
-void SetPictureDecoderMessages(bool on);
+// Whether the picture decoders pass their library's warnings and errors to stderr (the
+// services' switch; the fuzz targets turn it off).
 bool PictureDecoderMessages();
 
 }  // namespace qv

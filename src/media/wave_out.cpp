@@ -1,10 +1,10 @@
 #include "media/wave_out.h"
 
+#include "imaging/core_services.h"
+
 namespace qv {
 
 namespace {
-WaveOut* InstalledWaveOut = nullptr;
-
 struct RecordedHeader final : WaveHeader {
   explicit RecordedHeader(int& live) : m_live(live) { ++m_live; }
   ~RecordedHeader() override { --m_live; }
@@ -15,10 +15,9 @@ struct RecordedHeader final : WaveHeader {
 
 WaveOut& DefaultWaveOut() {
   static SilentWaveOut silent;
-  return InstalledWaveOut ? *InstalledWaveOut : silent;
+  WaveOut* installed = Services().waveOut;
+  return installed ? *installed : silent;
 }
-
-void SetDefaultWaveOut(WaveOut* device) { InstalledWaveOut = device; }
 
 uint32_t RecordingWaveOut::NumDevs() {
   calls.push_back("numdevs");

@@ -85,9 +85,8 @@ class RecordingWaveOut final : public WaveOut {
   WaveDevice m_next = 1;
 };
 
-// The device every WaveClip made without one uses: the runtime installs waveOut at
-// start; until then (and in the native tools) it is silent.
+// The device every WaveClip made without one uses: the installed services' device
+// (waveOut in the runtime), silent without one (the native tools).
 WaveOut& DefaultWaveOut();
-void SetDefaultWaveOut(WaveOut* device);
 
 }  // namespace qv

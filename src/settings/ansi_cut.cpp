@@ -4,12 +4,12 @@ namespace qv {
 
 namespace {
 bool NoLeadBytes(unsigned char) { return false; }
-LeadByteFn g_leadByteRule = &NoLeadBytes;
 }  // namespace
 
-LeadByteFn GetLeadByteRule() { return g_leadByteRule; }
-
-void SetLeadByteRule(LeadByteFn fn) { g_leadByteRule = fn ? fn : &NoLeadBytes; }
+LeadByteFn GetLeadByteRule() {
+  const LeadByteFn installed = Services().leadByte;
+  return installed ? installed : &NoLeadBytes;
+}
 
 std::string CutAnsiText(std::string_view text, size_t limit, LeadByteFn isLeadByte) {
   if (text.size() <= limit) return std::string(text);

@@ -7,7 +7,7 @@
 #include "imaging/picture_source.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  qv::SetPictureDecoderMessages(false);
+  qv::InstallCoreServices(qv::CoreServices{.pictureDecoderMessages = false});
   return 0;
 }
 

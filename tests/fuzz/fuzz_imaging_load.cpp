@@ -19,7 +19,7 @@ std::string TempPath(const char* ext) { return g_dir + "/qv-fuzz-load-" + std::t
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  qv::SetPictureDecoderMessages(false);
+  qv::InstallCoreServices(qv::CoreServices{.pictureDecoderMessages = false});
   g_dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
   return 0;
 }
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(data + 1, 1, size - 1, f);
     std::fclose(f);
   }
-  qv::SetPlainScreenDepth(data[0] % 6 >= 3 ? 8 : 32);
+  qv::ScopedCoreServices screen({.plainScreenDepth = data[0] % 6 >= 3 ? 8 : 32, .pictureDecoderMessages = false});
   qv::CDIB dib;
   if (dib.LoadFile(path)) {
     qv::fuzz::ExercisePicture(dib.GetHandle());

@@ -74,11 +74,13 @@ TEST(DocumentArchive, StringForms) {
 }
 
 TEST(DocumentArchive, InstalledConverterIsUsedForWideText) {
-  SetUtf16ToAnsi([](const unsigned char*, size_t n) { return std::string(n, '#'); });
+  CoreServices converting;
+  converting.utf16ToAnsi = [](const unsigned char*, size_t n) { return std::string(n, '#'); };
+  std::optional<ScopedCoreServices> services(std::in_place, converting);
   Bytes wide;
   wide.u8(0xFF).u16(0xFFFE).u8(2).u16('a').u16('b');
   EXPECT_EQ(ReadOneString(wide.b), "##");
-  SetUtf16ToAnsi(nullptr);
+  services.reset();
   EXPECT_EQ(ReadOneString(wide.b), "ab");
 }
 

@@ -105,9 +105,13 @@ TEST(FeedCard, SlicesCoverTheCard) {
 }
 
 TEST(FeedCard, ComposedFromOurBoxPicture) {
-  SetPlainResource("PNG", "RSS_BOX", ReadFile(std::string(QV_TEST_DATA_DIR) + "/../../src/app/rss_box.png"));
-  UniqueDib box(LoadFeedBoxPicture());
-  SetPlainResource("PNG", "RSS_BOX", {});
+  CoreServices ours;
+  ours.plainResources[{"PNG", "RSS_BOX"}] = ReadFile(std::string(QV_TEST_DATA_DIR) + "/../../src/app/rss_box.png");
+  UniqueDib box;
+  {
+    ScopedCoreServices resources(ours);
+    box.reset(LoadFeedBoxPicture());
+  }
   ASSERT_TRUE(box);
   const uint32_t body = Pixel32(box.get(), kFeedBodyColourX, kFeedBodyColourY);
   EXPECT_EQ(body >> 24, 255u);

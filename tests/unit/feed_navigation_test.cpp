@@ -90,7 +90,6 @@ TEST(WebAddress, OnlyWebAndMailAddressesAreOpened) {
 namespace {
 // A 64 x 48 design with one 16 x 8 sprite of the given name at (x, y).
 void OneSpriteDocument(CScreenSaverDoc& doc, const char* name, int x, int y) {
-  SetPlainScreenDepth(32);
   doc.m_nDesignWidth = 64;
   doc.m_nDesignHeight = 48;
   doc.m_nBackgroundKind = 2;

@@ -429,15 +429,16 @@ TEST_F(DibTest, ReplacingOperationsKeepTheBlockWhenTheyFail) {
   EXPECT_EQ(DibGetPixelRgb(d.GetHandle(), 0, 0), (Rgb{255, 255, 255}));
 
   // The seams: with operations plugged in, the block is replaced by their result.
-  CDIB::SetPictureOperations([](DibHandle, bool, uint32_t) { return DibCreate(3, 3, 32); },
-                             [](DibHandle, int w, int h) { return DibCreate(w, h, 24); });
+  CoreServices operations = Services();
+  operations.keyToAlpha = [](DibHandle, bool, uint32_t) { return DibCreate(3, 3, 32); };
+  operations.resample = [](DibHandle, int w, int h) { return DibCreate(w, h, 24); };
+  ScopedCoreServices plugged(operations);
   EXPECT_TRUE(d.KeyToAlpha(false, 0));
   EXPECT_EQ(d.GetBitCount(), 32);
   EXPECT_TRUE(d.Resample(5, 4));
   EXPECT_EQ(d.GetWidth(), 5);
   d.Attach(DibCreate(2, 2, 8));
   EXPECT_FALSE(d.Resample(5, 4));  // only pictures of more than 23 bits
-  CDIB::SetPictureOperations(nullptr, nullptr);
 }
 
 TEST_F(DibTest, PictureTypeComesFromTheLastDot) {
@@ -470,9 +471,10 @@ TEST_F(DibTest, LoadFileChoosesTheReaderByExtension) {
   EXPECT_TRUE(d.IsEmpty());
   EXPECT_EQ(info.width, 0);
   EXPECT_TRUE(d.LoadFile(txt.path(), "stored.BMP"));  // the type name decides
-  SetPictureDecoderMessages(false);
-  EXPECT_FALSE(d.LoadFile(bmp.path(), "stored.png"));
-  SetPictureDecoderMessages(true);
+  {
+    ScopedCoreServices quiet(test::QuietDecoders());
+    EXPECT_FALSE(d.LoadFile(bmp.path(), "stored.png"));
+  }
   EXPECT_FALSE(d.LoadFile(""));
   EXPECT_FALSE(d.LoadFile(bmp.path() + ".missing.bmp"));
   const std::string dir = (std::filesystem::path(test::TempDir()) / "qvimg-dir.bmp").string();
@@ -484,20 +486,28 @@ TEST_F(DibTest, LoadFileChoosesTheReaderByExtension) {
 }
 
 TEST_F(DibTest, ScreenDepthIsCachedAndThePlatformCannotChangeUnderLiveBlocks) {
-  SetPlainScreenDepth(8);
-  EXPECT_EQ(ScreenDepth(), 8);
-  SetPlainScreenDepth(16);
-  EXPECT_EQ(ScreenDepth(), 16);
+  {
+    ScopedCoreServices screen8(test::AtDepth(8));
+    EXPECT_EQ(ScreenDepth(), 8);
+    ScopedCoreServices screen16(test::AtDepth(16));
+    EXPECT_EQ(ScreenDepth(), 16);
+  }
+  EXPECT_EQ(ScreenDepth(), 32);  // the fixture's services again
+  // Another platform table: refused while a block or palette of the current one lives.
+  static const ImagingPlatform other = PlainImagingPlatform();
+  CoreServices otherServices = Services();
+  otherServices.imaging = &other;
   UniqueDib b(DibCreate(1, 1, 1));
-  EXPECT_FALSE(SetImagingPlatform(PlainImagingPlatform()));
+  EXPECT_FALSE(ScopedCoreServices(otherServices).Installed());
   b.reset();
   // Allowed once nothing of the old platform is alive (other tests of this process may
   // still hold a palette, such as the application palette).
   const bool idle = LiveDibBlocks() == 0 && LivePlatformPalettes() == 0;
-  EXPECT_EQ(SetImagingPlatform(PlainImagingPlatform()), idle);
+  EXPECT_EQ(ScopedCoreServices(otherServices).Installed(), idle);
   CPalette p;
   MakeAppPalette(p);
-  EXPECT_FALSE(SetImagingPlatform(PlainImagingPlatform()));
+  EXPECT_FALSE(ScopedCoreServices(otherServices).Installed());
+  EXPECT_TRUE(ScopedCoreServices(Services()).Installed());  // the same table is always fine
 }
 
 }  // namespace

@@ -130,7 +130,6 @@ void CheckFiles(const std::string& prefix, size_t expected) {
     const std::string path = (fs::path(dir) / f.file).string();
     const test::Bytes ref = ReadAll(path + ".rgba");
     ASSERT_EQ(ref.size(), 4u * f.width * f.height);
-    SetPlainScreenDepth(32);
     CDIB dib;
     LoadInfo info;
     ASSERT_TRUE(dib.LoadFile(path, {}, &info));
@@ -143,7 +142,7 @@ void CheckFiles(const std::string& prefix, size_t expected) {
     EXPECT_EQ(Compare(dib, ref, f, nullptr), "");
     if (f.pal8) {
       // On a 256-colour screen: 8 bits, dithered from the quantiser's colours.
-      SetPlainScreenDepth(8);
+      ScopedCoreServices screen8(test::AtDepth(8));
       CDIB q;
       ASSERT_TRUE(q.LoadFile(path));
       EXPECT_EQ(q.GetBitCount(), 8);
@@ -152,7 +151,6 @@ void CheckFiles(const std::string& prefix, size_t expected) {
       loose.tolerance = 255;
       Compare(q, ref, loose, &mean);
       EXPECT_LT(mean, 10.0) << "mean channel error on a 256-colour screen";
-      SetPlainScreenDepth(32);
     }
   }
 }

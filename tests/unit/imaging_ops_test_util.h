@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "imaging/dib.h"
@@ -84,14 +85,9 @@ inline std::vector<uint8_t> Bytes(DibHandle h) {
 // lock so that an address kept past its unlock shows up under the sanitizers.
 class PictureOpsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_live = LiveDibBlocks();
-    SetPlainBlockRelocation(true);
-  }
-  void TearDown() override {
-    SetPlainBlockRelocation(false);
-    EXPECT_EQ(LiveDibBlocks(), m_live) << "blocks leaked";
-  }
+  void SetUp() override { m_live = LiveDibBlocks(); }
+  void TearDown() override { EXPECT_EQ(LiveDibBlocks(), m_live) << "blocks leaked"; }
+  ScopedCoreServices m_services{{.plainBlockRelocation = true}};
   int64_t m_live = 0;
 };
 
@@ -101,15 +97,25 @@ inline int64_t& AllocationBudget() {
   return budget;
 }
 
-inline ImagingPlatform RationedPlatform() {
-  ImagingPlatform p = PlainImagingPlatform();
-  p.alloc = [](uint64_t size, bool zeroed) -> DibHandle {
-    int64_t& budget = AllocationBudget();
-    if (budget == 0) return nullptr;
-    if (budget > 0) --budget;
-    return PlainImagingPlatform().alloc(size, zeroed);
-  };
-  return p;
+inline const ImagingPlatform& RationedPlatform() {
+  static const ImagingPlatform rationed = [] {
+    ImagingPlatform p = PlainImagingPlatform();
+    p.alloc = [](uint64_t size, bool zeroed) -> DibHandle {
+      int64_t& budget = AllocationBudget();
+      if (budget == 0) return nullptr;
+      if (budget > 0) --budget;
+      return PlainImagingPlatform().alloc(size, zeroed);
+    };
+    return p;
+  }();
+  return rationed;
+}
+
+// The installed services with the rationed platform in place of the plain one.
+inline CoreServices RationedServices() {
+  CoreServices services = Services();
+  services.imaging = &RationedPlatform();
+  return services;
 }
 
 // Installs the rationed platform for the life of the object. The platform can only be
@@ -120,18 +126,18 @@ class RationedScope {
   RationedScope() {
     m_hadAppPalette = AppPalette().GetSafeHandle() != nullptr;
     AppPalette().DeleteObject();
-    m_on = SetImagingPlatform(RationedPlatform());
+    m_services.emplace(RationedServices());
   }
   ~RationedScope() {
     AllocationBudget() = -1;
-    if (m_on) SetImagingPlatform(PlainImagingPlatform());
+    m_services.reset();
     if (m_hadAppPalette) MakeAppPalette(AppPalette());
   }
-  bool On() const { return m_on; }
+  bool On() const { return m_services->Installed(); }
 
  private:
   bool m_hadAppPalette = false;
-  bool m_on = false;
+  std::optional<ScopedCoreServices> m_services;
 };
 
 }  // namespace qv::test

@@ -2,6 +2,7 @@
 // 256-colour screen, and files that make the libraries fail.
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 #include "imaging/cdib.h"
 #include "imaging/dib.h"
@@ -104,9 +105,11 @@ TEST_F(PngTest, GammaComesFromSrgbThenGamaThenTheDefault) {
   EXPECT_NEAR(p.red, expect(64), 1.0);
   EXPECT_NEAR(p.green, expect(128), 1.0);
   EXPECT_NEAR(p.blue, expect(200), 1.0);
-  SetPictureDecoderMessages(false);  // the library warns that the two disagree
-  UniqueDib srgb(ReadPng(PngFile(1, 1, 8, 2, rows, {{"sRGB", {0}}, {"gAMA", linear}})));
-  SetPictureDecoderMessages(true);
+  UniqueDib srgb;
+  {
+    ScopedCoreServices quiet(test::QuietDecoders());  // the library warns that the two disagree
+    srgb.reset(ReadPng(PngFile(1, 1, 8, 2, rows, {{"sRGB", {0}}, {"gAMA", linear}})));
+  }
   ASSERT_TRUE(srgb);
   EXPECT_EQ(DibGetPixelRgb(srgb.get(), 0, 0), (Rgb{64, 128, 200}));
   UniqueDib plain(ReadPng(PngFile(1, 1, 8, 2, rows)));
@@ -114,7 +117,7 @@ TEST_F(PngTest, GammaComesFromSrgbThenGamaThenTheDefault) {
 }
 
 TEST_F(PngTest, BrokenAndHostileFilesGiveNoPicture) {
-  SetPictureDecoderMessages(false);
+  std::optional<ScopedCoreServices> quiet(std::in_place, test::QuietDecoders());
   ResetLargestDibRequest();
   const Bytes good = PngFile(3, 2, 8, 2, {Bytes(9, 50), Bytes(9, 60)});
   // Over the side limit (the library's user limits) and over the pixel limit.
@@ -132,7 +135,7 @@ TEST_F(PngTest, BrokenAndHostileFilesGiveNoPicture) {
   Bytes noSig = good;
   noSig[1] = 'X';
   EXPECT_EQ(ReadPng(noSig), nullptr);
-  SetPictureDecoderMessages(true);
+  quiet.reset();
   UniqueDib fine(ReadPng(good));
   EXPECT_TRUE(fine);
 }
@@ -174,7 +177,7 @@ TEST_F(JpegTest, TrueColourScreensGetTwentyFourBitsBlueFirst) {
 }
 
 TEST_F(JpegTest, PaletteScreensGetTheQuantisersColours) {
-  SetPlainScreenDepth(8);
+  ScopedCoreServices screen8(test::AtDepth(8));
   const Bytes jpeg = test::JpegFile(32, 16, 3, Stripes(32, 16), 95, true);
   UniqueDib b(ReadJpeg(jpeg));
   ASSERT_TRUE(b);
@@ -214,7 +217,7 @@ TEST_F(JpegTest, PaletteScreensGetTheQuantisersColours) {
 }
 
 TEST_F(JpegTest, LibraryErrorsAbandonThePictureAndNeverTheProcess) {
-  SetPictureDecoderMessages(false);
+  ScopedCoreServices quiet(test::QuietDecoders());
   const Bytes good = test::JpegFile(32, 16, 3, Stripes(32, 16));
   EXPECT_EQ(ReadJpeg({}), nullptr);
   EXPECT_EQ(ReadJpeg({0xFF, 0xD8, 0xFF}), nullptr);
@@ -249,18 +252,18 @@ TEST_F(JpegTest, LibraryErrorsAbandonThePictureAndNeverTheProcess) {
   UniqueDib cut(ReadJpeg(Bytes(noisy.begin(), noisy.begin() + static_cast<std::ptrdiff_t>(noisy.size() * 3 / 4))));
   ASSERT_TRUE(cut);
   EXPECT_EQ(HeaderOf(cut.get()).biHeight, 96);
-  SetPictureDecoderMessages(true);
 }
 
 TEST_F(JpegTest, ResourcesComeFromThePlatform) {
   const Bytes jpeg = test::JpegFile(8, 8, 1, Bytes(64, 128));
-  SetPlainResource("JPEG", "PREVIEWPIC", jpeg);
-  UniqueDib b(DibLoadJpegResource("PREVIEWPIC"));
-  ASSERT_TRUE(b);
-  EXPECT_EQ(HeaderOf(b.get()).biWidth, 8);
-  EXPECT_EQ(DibLoadJpegResource("BACKGROUND"), nullptr);
-  EXPECT_EQ(DibLoadJpegResource(nullptr), nullptr);
-  SetPlainResource("JPEG", "PREVIEWPIC", {});
+  {
+    ScopedCoreServices resources(test::WithResource("JPEG", "PREVIEWPIC", jpeg));
+    UniqueDib b(DibLoadJpegResource("PREVIEWPIC"));
+    ASSERT_TRUE(b);
+    EXPECT_EQ(HeaderOf(b.get()).biWidth, 8);
+    EXPECT_EQ(DibLoadJpegResource("BACKGROUND"), nullptr);
+    EXPECT_EQ(DibLoadJpegResource(nullptr), nullptr);
+  }
   EXPECT_EQ(DibLoadJpegResource("PREVIEWPIC"), nullptr);
 }
 

@@ -69,7 +69,6 @@ std::vector<uint8_t> StoredPalette(const std::vector<uint8_t>& png) {
 TEST(PngSuite, EveryFileDecodesAsTheReferenceDoes) {
   const std::string dir = References();
   if (dir.empty()) GTEST_SKIP() << "no PngSuite under " << QV_PNGSUITE_DIR << " or no /usr/bin/python3 with Pillow";
-  SetPlainScreenDepth(32);
   std::ifstream manifest(fs::path(dir) / "manifest.txt");
   int files = 0;
   for (std::string line; std::getline(manifest, line);) {

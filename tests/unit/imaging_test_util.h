@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "imaging/dib.h"
@@ -19,20 +20,30 @@ using Bytes = std::vector<uint8_t>;
 // 32 bits, with blocks that move at each lock (a kept address is then caught).
 class ImagingTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    SetPlainScreenDepth(32);
-    SetPlainBlockRelocation(true);
-    m_live = LiveDibBlocks();
-  }
-  void TearDown() override {
-    EXPECT_EQ(LiveDibBlocks(), m_live) << "blocks leaked";
-    SetPlainBlockRelocation(false);
-    SetPlainScreenDepth(32);
-  }
+  void SetUp() override { m_live = LiveDibBlocks(); }
+  void TearDown() override { EXPECT_EQ(LiveDibBlocks(), m_live) << "blocks leaked"; }
 
  private:
+  ScopedCoreServices m_services{{.plainScreenDepth = 32, .plainBlockRelocation = true}};
   int64_t m_live = 0;
 };
+
+// The installed services with one change, for a nested ScopedCoreServices.
+inline CoreServices AtDepth(int depth) {
+  CoreServices s = Services();
+  s.plainScreenDepth = depth;
+  return s;
+}
+inline CoreServices QuietDecoders() {
+  CoreServices s = Services();
+  s.pictureDecoderMessages = false;
+  return s;
+}
+inline CoreServices WithResource(const char* type, const char* name, Bytes bytes) {
+  CoreServices s = Services();
+  s.plainResources[{type, name}] = std::move(bytes);
+  return s;
+}
 
 inline void Put16(Bytes& b, uint16_t v) {
   b.push_back(static_cast<uint8_t>(v));

@@ -79,7 +79,6 @@ TEST(MemoryFailure, ABlockTooLargeForMemoryIsAFailedBlock) {
 }
 
 TEST(MemoryFailure, ASpriteWithoutMemoryForItsPictureOrItsCopyIsLeftOut) {
-  SetPlainScreenDepth(32);
   CScreenSaverDoc doc;
   doc.m_nDesignWidth = 640, doc.m_nDesignHeight = 480;
   doc.m_nBackgroundKind = 2;  // solid colour

@@ -60,7 +60,6 @@ void MakeDocument(CScreenSaverDoc& doc) {
 }  // namespace
 
 TEST(AnimScene, StartsComposesAndRedrawsOnlyWhatMoved) {
-  SetPlainScreenDepth(32);
   CScreenSaverDoc doc;
   MakeDocument(doc);
   CAnimScene scene;
@@ -120,7 +119,7 @@ TEST(AnimScene, DamagedRedrawsEqualTheWholeSceneRecomposedAtEveryDepth) {
   // solid colour, partly off the scene) pass through each other over a gradient; after
   // every tick the back buffer must equal the background with every sprite drawn over it.
   for (int depth : {32, 16, 8}) {
-    SetPlainScreenDepth(depth);
+    ScopedCoreServices screen({.plainScreenDepth = depth});
     CScreenSaverDoc doc;
     doc.m_nDesignWidth = 96;
     doc.m_nDesignHeight = 64;
@@ -168,5 +167,4 @@ TEST(AnimScene, DamagedRedrawsEqualTheWholeSceneRecomposedAtEveryDepth) {
       ASSERT_EQ(differences, 0) << "depth " << depth << " tick " << tick;
     }
   }
-  SetPlainScreenDepth(32);
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <optional>
 
 #include "settings/ansi_cut.h"
 #include "settings/language.h"
@@ -136,7 +137,9 @@ TEST(Settings, CutsNeverSplitADoubleByteCharacter) {
   EXPECT_EQ(CutAnsiText("ab" + kanji, 3, nullptr), "ab\x93");  // a single-byte code page
 
   // Stored settings are cut with the installed rule.
-  SetLeadByteRule(shiftJis);
+  CoreServices ruled;
+  ruled.leadByte = shiftJis;
+  std::optional<ScopedCoreServices> services(std::in_place, ruled);
   MemorySettingsStore store;
   std::string login(63, 'l');
   store.WriteText(kPrefs, "ProxyAddress", "p");
@@ -144,7 +147,7 @@ TEST(Settings, CutsNeverSplitADoubleByteCharacter) {
   SettingsAccess access(store);
   UserSettings s;
   ReadSettings(access, "My Saver", s);
-  SetLeadByteRule(nullptr);
+  services.reset();
   EXPECT_EQ(s.ProxyLogin, login);
 }
 

@@ -6,8 +6,6 @@
 
 namespace qv {
 
-MonitorLayout MonitorRects;
-
 namespace {
 BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
   auto* rects = reinterpret_cast<std::vector<Rect32>*>(data);
@@ -22,13 +20,12 @@ BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
 
 }  // namespace
 
-void EnumerateMonitors() {
+MonitorLayout EnumerateMonitors() {
   std::vector<Rect32> found;
   EnumDisplayMonitors(WindowDC(nullptr).get(), nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&found));
   RECT desktop{};
   GetWindowRect(GetDesktopWindow(), &desktop);
-  MonitorRects =
-      ArrangeMonitors(found, Rect32{desktop.left, desktop.top, desktop.right, desktop.bottom});
+  return ArrangeMonitors(found, Rect32{desktop.left, desktop.top, desktop.right, desktop.bottom});
 }
 
 }  // namespace qv

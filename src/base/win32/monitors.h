@@ -1,5 +1,4 @@
-// The process's monitor list, enumerated once by the application object and again when
-// a run starts.
+// The monitor list of the screen, and RECT from our rectangles.
 #pragma once
 #include <windows.h>
 
@@ -7,11 +6,9 @@
 
 namespace qv {
 
-// Process-wide: up to five monitor rectangles, the primary first; rebuilt by
-// EnumerateMonitors.
-extern MonitorLayout MonitorRects;
-
-void EnumerateMonitors();
+// Up to five monitor rectangles, the primary first. The application object keeps the list
+// (theApp.MonitorRects), made at its construction and again when a run starts.
+MonitorLayout EnumerateMonitors();
 
 inline RECT ToRECT(const Rect32& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
 

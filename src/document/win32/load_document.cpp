@@ -65,7 +65,6 @@ bool LoadDocument(CScreenSaverDoc& doc, const DocumentLocation& where,
   Win32FileSource file;
   if (!file.Open(where.modulePath)) return false;
   // A start past the end leaves the cursor empty: the archive reads as unexpected.
-  SetUtf16ToAnsi(&Utf16ToAnsiCodePage);
   ByteCursor source(file, where.archiveStart, UINT64_MAX);
   const DocumentLoadError error = ReadDocument(doc, source, &services, ArchiveReader::kBufferSize);
 

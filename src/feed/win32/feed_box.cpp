@@ -12,7 +12,6 @@
 #include "imaging/dib.h"
 #include "imaging/resample.h"
 #include "package/win32/package_files.h"
-#include "settings/win32/qv_app.h"
 
 namespace qv {
 
@@ -62,7 +61,7 @@ void DrawLine(HDC dc, HFONT font, COLORREF colour, const std::string& text, RECT
 
 }  // namespace
 
-DibHandle RenderFeedCard(const CRssItem& item) {
+DibHandle RenderFeedCard(const CRssItem& item, const FeedCardFonts& fonts) {
   const DibHandle box = BoxPicture();
   if (!box) return nullptr;
   const OwnedDC memory(CreateCompatibleDC(WindowDC(nullptr).get()));
@@ -70,17 +69,17 @@ DibHandle RenderFeedCard(const CRssItem& item) {
   if (!dc) return nullptr;
   const SelectedObject font(dc, GetStockObject(DEFAULT_GUI_FONT));
 
-  const int w1 = MeasureLine(dc, FeedTitleFont, item.FeedTitle());
-  const int w2 = MeasureLine(dc, FeedTextFont, item.m_strTitle);
-  const int w3 = MeasureLine(dc, TextFont, item.m_strDate);
+  const int w1 = MeasureLine(dc, fonts.heading, item.FeedTitle());
+  const int w2 = MeasureLine(dc, fonts.title, item.m_strTitle);
+  const int w3 = MeasureLine(dc, fonts.text, item.m_strDate);
   // The fonts follow the screen's dpi; above 96 the rows grow with them.
   const FeedCardRows rows =
-      LayoutFeedCardRows(ScreenDpiY, LineHeight(dc, FeedTitleFont),
-                         std::max(LineHeight(dc, FeedTextFont), LineHeight(dc, TextFont)));
+      LayoutFeedCardRows(fonts.dpiY, LineHeight(dc, fonts.heading),
+                         std::max(LineHeight(dc, fonts.title), LineHeight(dc, fonts.text)));
   const FeedCardSize size = LayoutFeedCard(
       w1, w2, w3,
       [&](int width) {
-        UseFont(dc, TextFont);
+        UseFont(dc, fonts.text);
         RECT r{0, 0, width, kFeedCardMaxHeight};
         DrawTextA(dc, item.m_strDescription.c_str(), TextLength(item.m_strDescription), &r, kMeasureWrapped);
         return static_cast<int>(r.bottom - r.top);
@@ -106,23 +105,23 @@ DibHandle RenderFeedCard(const CRssItem& item) {
       for (const POINT offset : {POINT{1, 1}, POINT{0, 2}, POINT{-1, 1}, POINT{0, 0}}) {
         RECT r = heading;
         OffsetRect(&r, offset.x, offset.y);
-        DrawLine(dc, FeedTitleFont, kHaloColour, item.FeedTitle(), r, kDrawLine);
+        DrawLine(dc, fonts.heading, kHaloColour, item.FeedTitle(), r, kDrawLine);
       }
       RECT shadowed = heading;
       OffsetRect(&shadowed, 0, 1);
-      DrawLine(dc, FeedTitleFont, kHeadingColour, item.FeedTitle(), shadowed, kDrawLine);
+      DrawLine(dc, fonts.heading, kHeadingColour, item.FeedTitle(), shadowed, kDrawLine);
 
       const Rgb body = DibGetPixelRgb(box, kFeedBodyColourX, kFeedBodyColourY);
       // The fill ends 54 pixels above the card's bottom, as in the fixed layout.
       const RECT bodyRect{22, rows.bodyTop, 22 + (Wc - 45), Hc - 54};
       FillRect(dc, &bodyRect, GdiBrush(CreateSolidBrush(RGB(body.red, body.green, body.blue))).get());
 
-      DrawLine(dc, FeedTextFont, kHeadingColour, item.m_strTitle,
+      DrawLine(dc, fonts.title, kHeadingColour, item.m_strTitle,
                RECT{27, rows.titleTop, Wc - w3 - 30, rows.titleBottom}, kDrawLine);
       if (!item.m_strDate.empty())
-        DrawLine(dc, TextFont, kDateColour, item.m_strDate,
+        DrawLine(dc, fonts.text, kDateColour, item.m_strDate,
                  RECT{Wc - w3 - 30, rows.titleTop, Wc - 23, rows.titleBottom}, kDrawLine);
-      DrawLine(dc, TextFont, kDescriptionColour, item.m_strDescription,
+      DrawLine(dc, fonts.text, kDescriptionColour, item.m_strDescription,
                RECT{27, rows.descriptionTop, Wc - 28, Hc - 52}, kDrawWrapped);
       GdiFlush();
     }  // the layer is selected back out before its bits are read
@@ -143,10 +142,10 @@ DibHandle RenderFeedCard(const CRssItem& item) {
 }
 
 std::unique_ptr<CAnimSprite> MakeFeedBoxSprite(const CRssChannel& channel, int index, int designWidth,
-                                               int designHeight) {
+                                               int designHeight, const FeedCardFonts& fonts) {
   const CRssItem* item = channel.GetItem(index);
   if (!item) return nullptr;
-  UniqueDib card(RenderFeedCard(*item));
+  UniqueDib card(RenderFeedCard(*item, fonts));
   if (!card) return nullptr;
 
   // The card goes through a BMP file, the way every sprite picture is loaded.

@@ -97,13 +97,13 @@ bool LoadModuleResource(const char* type, const char* name, std::vector<uint8_t>
 
 }  // namespace
 
-bool InstallWin32Imaging() {
+const ImagingPlatform& Win32ImagingPlatform() {
   static const ImagingPlatform platform = {
       GlobalAllocBlock, GlobalLockBlock,  GlobalUnlockBlock,  GlobalBlockSize,
       GlobalResizeBlock, GlobalFreeBlock, DesktopDepth,       CreateGdiPalette,
       DeleteGdiPalette, GdiPaletteEntries, MakeGdiIdentity,   LoadModuleResource,
   };
-  return SetImagingPlatform(platform);
+  return platform;
 }
 
 }  // namespace qv

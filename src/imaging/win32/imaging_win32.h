@@ -9,9 +9,8 @@
 
 namespace qv {
 
-// Installs the Win32 platform table. Call once at start-up, before any picture is made;
-// false when blocks of the plain platform are still alive.
-bool InstallWin32Imaging();
+// The Win32 platform table, for the runtime's services.
+const ImagingPlatform& Win32ImagingPlatform();
 
 inline HPALETTE ToHPalette(PaletteHandle palette) { return reinterpret_cast<HPALETTE>(palette); }
 inline PaletteHandle FromHPalette(HPALETTE palette) { return reinterpret_cast<PaletteHandle>(palette); }

@@ -5,8 +5,6 @@
 #include "imaging/dib.h"
 #include "imaging/win32/imaging_win32.h"
 #include "media/logo_card.h"
-#include "package/win32/package_files.h"
-#include "settings/win32/qv_app.h"
 
 namespace qv {
 
@@ -35,8 +33,10 @@ CLogoWnd::~CLogoWnd() {
 
 void CLogoWnd::FreePicture() { m_hPicture = DibFree(m_hPicture); }
 
-bool CLogoWnd::Create(HWND scene, const std::string& picturePath, uint32_t formatCode, const RECT& monitor) {
+bool CLogoWnd::Create(HWND scene, SplashCardText text, const std::string& picturePath, uint32_t formatCode,
+                      const RECT& monitor) {
   FreePicture();
+  m_text = std::move(text);
   m_nWidth = kLogoCardWidth;
   m_nHeight = kLogoCardHeight;
   if (!picturePath.empty() && formatCode <= 2) {
@@ -67,7 +67,7 @@ void CLogoWnd::Paint() {
     DibPaint(dc, rect, m_hPicture, rect, nullptr);
     if (old) SelectPalette(dc, old, TRUE);
   } else {
-    const bool hasRights = !Header.RightsLine.empty();
+    const bool hasRights = !m_text.rights.empty();
     const LogoCardLayout layout = LayoutLogoCard(m_nWidth, m_nHeight, hasRights);
     const RECT card = ToRect(layout.card);
     FillRect(dc, &card, GdiBrush(CreateSolidBrush(kLogoFaceColour)).get());
@@ -75,8 +75,8 @@ void CLogoWnd::Paint() {
     Frame(dc, layout.innerFrame, kLogoInnerFrameColour);
     SetTextColor(dc, kLogoTextColour);
     SetBkColor(dc, kLogoFaceColour);
-    Text(dc, Header.ScrName, layout.name, HeadingFont, DT_CENTER | DT_NOPREFIX);
-    if (hasRights) Text(dc, Header.RightsLine, layout.rights, BoldFont, DT_NOPREFIX | DT_CENTER);
+    Text(dc, m_text.name, layout.name, m_text.nameFont, DT_CENTER | DT_NOPREFIX);
+    if (hasRights) Text(dc, m_text.rights, layout.rights, m_text.rightsFont, DT_NOPREFIX | DT_CENTER);
   }
   EndPaint(m_hWnd, &ps);
 }

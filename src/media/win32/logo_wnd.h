@@ -11,12 +11,22 @@
 
 namespace qv {
 
+// What the card shows when there is no splash picture: the saver's name and rights line,
+// in fonts the caller keeps alive while the window lives.
+struct SplashCardText {
+  std::string name;
+  std::string rights;  // none: the card has no rights row
+  HFONT nameFont = nullptr;
+  HFONT rightsFont = nullptr;
+};
+
 class CLogoWnd final : public CWnd {
  public:
   ~CLogoWnd() override;
   // picturePath: the extracted splash picture ("" for none), decoded by formatCode (0 BMP,
   // 1 JPEG, 2 PNG). monitor: the first monitor's rectangle.
-  bool Create(HWND scene, const std::string& picturePath, uint32_t formatCode, const RECT& monitor);
+  bool Create(HWND scene, SplashCardText text, const std::string& picturePath, uint32_t formatCode,
+              const RECT& monitor);
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -25,6 +35,7 @@ class CLogoWnd final : public CWnd {
   void Paint();
   void FreePicture();
 
+  SplashCardText m_text;
   DibHandle m_hPicture = nullptr;
   int m_nWidth = 0, m_nHeight = 0;
 };

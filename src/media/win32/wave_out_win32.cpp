@@ -69,9 +69,4 @@ void Win32WaveOut::Close(WaveDevice device) {
   if (device) waveOutClose(HandleOf(device));
 }
 
-void InstallWin32WaveOut() {
-  static Win32WaveOut device;
-  SetDefaultWaveOut(&device);
-}
-
 }  // namespace qv

@@ -18,7 +18,4 @@ class Win32WaveOut final : public WaveOut {
   void Close(WaveDevice device) override;
 };
 
-// Installs waveOut as the device of every WaveClip; once, at the run's start.
-void InstallWin32WaveOut();
-
 }  // namespace qv

@@ -8,12 +8,6 @@
 
 namespace qv {
 
-PackageHeader Header;
-int PackageError = kPackageOk;
-std::string ModulePath;
-ExtractedFiles Extracted;
-std::string SceneVideoPath;
-
 // --- Win32FileSource -----------------------------------------------------------------
 
 Win32FileSource::~Win32FileSource() {
@@ -181,15 +175,15 @@ bool WriteResourceToTempFile(const char* type, const char* name, std::string& pa
   return Temp().WriteBytesToTempFile({static_cast<const uint8_t*>(bytes), SizeofResource(nullptr, found)}, path);
 }
 
-void ExtractPackageBlocks(ExtractMode mode, bool soundMuted) {
+void PackageContext::ExtractPackageBlocks(ExtractMode mode, bool soundMuted) {
   Win32FileSource file;
   if (!file.Open(ModulePath)) return;
   TempFolderPath();
-  ExtractPackageBlocks(file, Header, mode, soundMuted, Temp(), Extracted);
+  qv::ExtractPackageBlocks(file, Header, mode, soundMuted, Temp(), Extracted);
 }
 
-void DeleteExtractedFiles() {
-  DeleteExtractedFiles(Temp(), Extracted);
+void PackageContext::DeleteExtractedFiles() {
+  qv::DeleteExtractedFiles(Temp(), Extracted);
   // A player may still hold the video for a moment after it was closed.
   if (!SceneVideoPath.empty()) {
     for (int attempt = 0; attempt < 10; ++attempt) {

@@ -37,17 +37,25 @@ class Win32FileSystem final : public FileSystem {
   std::vector<std::string> ListFiles(const std::string& folder, const std::string& prefix) override;
 };
 
-// Process-wide package state (defined in package_files.cpp).
-extern PackageHeader Header;     // the loaded header, its Description in the user's language
-extern int PackageError;         // the last header read's PackageErrorCode
-extern std::string ModulePath;   // the running executable, as the package is read from it
-extern ExtractedFiles Extracted;
-extern std::string SceneVideoPath;  // the scene's temporary media copy, deleted with the rest
+// The package of this process: the header read from the running executable and the files
+// taken from it for a run or the dialog. The application object holds the one instance
+// (theApp.Package); the layers below it get what they need as arguments.
+struct PackageContext {
+  PackageHeader Header;           // the loaded header, its Description in the user's language
+  int PackageError = kPackageOk;  // the last header read's PackageErrorCode
+  std::string ModulePath;         // the running executable, as the package is read from it
+  ExtractedFiles Extracted;
+  std::string SceneVideoPath;     // the scene's temporary media copy, deleted with the rest
 
-// Sets ModulePath to the running executable and reads its package header (Description
-// left raw). Returns a PackageErrorCode.
-int ReadModuleHeader(PackageHeader& out);
-void FreePackageHeader();
+  // Sets ModulePath to the running executable and reads its package header (Description
+  // left raw). Returns a PackageErrorCode.
+  int ReadModuleHeader(PackageHeader& out);
+  void FreePackageHeader() { Header = PackageHeader{}; }
+  // The package blocks the mode needs, from ModulePath.
+  void ExtractPackageBlocks(ExtractMode mode, bool soundMuted);
+  // The extracted files and the scene's video file (which a player may still hold).
+  void DeleteExtractedFiles();
+};
 
 // The temporary-file layer over the real file system; TempFolder lives in it. Made on
 // first use, so the application object can use it while statics are still being built.
@@ -62,10 +70,6 @@ std::string WriteBlockToTempFile(const void* bytes, size_t count, const std::str
                                  TempFiles::NameForm form = TempFiles::NameForm::Direct);
 // Writes a resource of the program into a new ".tmp" file the caller deletes.
 bool WriteResourceToTempFile(const char* type, const char* name, std::string& path);
-// The package blocks the mode needs, from ModulePath.
-void ExtractPackageBlocks(ExtractMode mode, bool soundMuted);
-// The extracted files and the scene's video file (which a player may still hold).
-void DeleteExtractedFiles();
 bool WipeTempFiles();
 
 }  // namespace qv

@@ -20,7 +20,7 @@ bool IsWow64() {
 
 }  // namespace
 
-int ReadModuleHeader(PackageHeader& out) {
+int PackageContext::ReadModuleHeader(PackageHeader& out) {
   char path[MAX_PATH + 1] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, 256);
   ModulePath.assign(path, std::min<DWORD>(length, 255));
@@ -30,7 +30,5 @@ int ReadModuleHeader(PackageHeader& out) {
   if (!file.Open(ModulePath)) return kCannotOpen;
   return ReadPackageHeader(file, out);
 }
-
-void FreePackageHeader() { Header = PackageHeader{}; }
 
 }  // namespace qv

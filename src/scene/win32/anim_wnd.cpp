@@ -18,6 +18,7 @@
 #include "scene/frame_pacer.h"
 #include "scene/play_once.h"
 #include "scene/win32/perf_timer.h"
+#include "settings/win32/qv_app.h"
 #include "base/win32/monitors.h"
 #include "base/win32/startup_marks.h"
 
@@ -149,7 +150,7 @@ CAnimWnd::CAnimWnd(CAnimScene& scene) : m_scene(scene) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
-    return DibFromScreenRect(ToRECT(MonitorRects.rects[0]));
+    return DibFromScreenRect(ToRECT(theApp.MonitorRects.rects[0]));
   };
   env.spriteCreated = [this](CAnimSprite& sprite) { m_sound.SpriteCreated(sprite); };
   env.motion.playSound = [this](CAnimSprite& sprite, int k) { m_sound.PlaySpriteSound(sprite, k); };
@@ -204,8 +205,8 @@ void CAnimWnd::StartMedia(bool showAtOnce) {
       p.centreY = doc->m_nMediaCentreY;
       p.sizeX = doc->m_nMediaSizeX;
       p.sizeY = doc->m_nMediaSizeY;
-      p.areaWidth = preview ? kPreviewAreaWidth : MonitorRects.rects[0].Width();
-      p.areaHeight = preview ? kPreviewAreaHeight : MonitorRects.rects[0].Height();
+      p.areaWidth = preview ? kPreviewAreaWidth : theApp.MonitorRects.rects[0].Width();
+      p.areaHeight = preview ? kPreviewAreaHeight : theApp.MonitorRects.rects[0].Height();
       m_pMediaWnd->m_nMediaWidth = doc->m_nDesignWidth;
       m_pMediaWnd->m_nMediaHeight = doc->m_nDesignHeight;
       m_pMediaWnd->m_bLoop = doc->m_bMediaPlayOnce == 0;

@@ -4,9 +4,6 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "imaging/cdib.h"
-#include "imaging/resample.h"
-#include "imaging/win32/imaging_win32.h"
 #include "package/win32/package_files.h"
 #include "settings/ansi_cut.h"
 #include "settings/language.h"
@@ -15,18 +12,10 @@
 
 namespace qv {
 
-POINT SavedCursorPos{};
-int LanguageCode = 1;
-int ScreenDpiY = 96;
-int DialogBaseHeight = 16;
-UserSettings Settings;
-HFONT HeadingFont = nullptr, FeedTitleFont = nullptr, FeedTextFont = nullptr, BoldFont = nullptr,
-      TextFont = nullptr, SmallFont = nullptr;
-
 namespace {
 
-HFONT MakeFont(int points, int weight, DWORD quality, const char* face) {
-  const int height = -MulDiv(points, ScreenDpiY, 72);
+HFONT MakeFont(int dpiY, int points, int weight, DWORD quality, const char* face) {
+  const int height = -MulDiv(points, dpiY, 72);
   auto make = [&](const char* name) {
     return CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, quality, DEFAULT_PITCH, name);
@@ -35,19 +24,11 @@ HFONT MakeFont(int points, int weight, DWORD quality, const char* face) {
   return font ? font : make("Arial");
 }
 
-void DeleteFont(HFONT& font) {
-  if (font) DeleteObject(font);
-  font = nullptr;
-}
-
 }  // namespace
 
 CQvApp::CQvApp() {
   MarkStartup("app");  // built before WinMain: what lies before this is the system's loader
-  // Pictures live in movable global memory and know the real screen depth from here on.
-  InstallWin32Imaging();
-  CDIB::SetPictureOperations(DibKeyToAlpha, DibResample);
-  EnumerateMonitors();
+  MonitorRects = EnumerateMonitors();
   if (!ChooseTempFolder()) {
     Temp().TempFolder = "C:\\Temp\\";
     Temp().CreateFolderPath(Temp().TempFolder);
@@ -56,8 +37,6 @@ CQvApp::CQvApp() {
   GetCursorPos(&SavedCursorPos);
   WipeTempFiles();
   LanguageCode = LanguageFromLangId(GetUserDefaultLangID());
-  // Texts cut to a setting's limit end on a whole character of the ANSI code page.
-  SetLeadByteRule([](unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; });
 
   const HWND desktop = GetDesktopWindow();
   if (const HDC dc = GetDC(desktop)) {
@@ -69,12 +48,12 @@ CQvApp::CQvApp() {
   // Out of sight while the saver starts; the run and the dialog put it back.
   SetCursorPos(MonitorRects.rects[0].Width(), MonitorRects.rects[0].Height());
 
-  HeadingFont = MakeFont(15, 400, DEFAULT_QUALITY, "Trebuchet MS");
-  FeedTitleFont = MakeFont(13, 700, NONANTIALIASED_QUALITY, "Trebuchet MS");
-  FeedTextFont = MakeFont(9, 700, NONANTIALIASED_QUALITY, "Segoe UI");
-  BoldFont = MakeFont(9, 700, DEFAULT_QUALITY, "Tahoma");
-  TextFont = MakeFont(9, 400, DEFAULT_QUALITY, "Segoe UI");
-  SmallFont = MakeFont(7, 400, DEFAULT_QUALITY, "Tahoma");
+  HeadingFont.reset(MakeFont(ScreenDpiY, 15, 400, DEFAULT_QUALITY, "Trebuchet MS"));
+  FeedTitleFont.reset(MakeFont(ScreenDpiY, 13, 700, NONANTIALIASED_QUALITY, "Trebuchet MS"));
+  FeedTextFont.reset(MakeFont(ScreenDpiY, 9, 700, NONANTIALIASED_QUALITY, "Segoe UI"));
+  BoldFont.reset(MakeFont(ScreenDpiY, 9, 700, DEFAULT_QUALITY, "Tahoma"));
+  TextFont.reset(MakeFont(ScreenDpiY, 9, 400, DEFAULT_QUALITY, "Segoe UI"));
+  SmallFont.reset(MakeFont(ScreenDpiY, 7, 400, DEFAULT_QUALITY, "Tahoma"));
 }
 
 CQvApp::~CQvApp() {
@@ -98,9 +77,9 @@ bool CQvApp::PutSettingString(const std::string& section, const std::string& nam
   return m_settings.PutSettingString(section, name, value);
 }
 
-void CQvApp::ReadSettings() { qv::ReadSettings(m_settings, Header.ScrName, Settings); }
+void CQvApp::ReadSettings() { qv::ReadSettings(m_settings, Package.Header.ScrName, Settings); }
 
-void CQvApp::WriteSettings() { qv::WriteSettings(m_settings, Header.ScrName, Settings); }
+void CQvApp::WriteSettings() { qv::WriteSettings(m_settings, Package.Header.ScrName, Settings); }
 
 void CQvApp::ReadSystemProxy() { qv::ReadSystemProxy(m_store, Settings); }
 
@@ -109,31 +88,32 @@ void CQvApp::ApplyLanguageOverride(const std::string& companyName, const std::st
 }
 
 bool LoadPackage() {
+  PackageContext& package = theApp.Package;
   PackageHeader h;
-  PackageError = ReadModuleHeader(h);
-  if (PackageError == kPackageOk) {
+  package.PackageError = package.ReadModuleHeader(h);
+  if (package.PackageError == kPackageOk) {
     if (!h.CompanyName.empty()) theApp.ApplyLanguageOverride(h.CompanyName, h.ScrName);
-    FinishDescription(h, LanguageCode);
-    Header = std::move(h);
+    FinishDescription(h, theApp.LanguageCode);
+    package.Header = std::move(h);
     theApp.ReadSettings();
     return true;
   }
   char text[96];
-  std::snprintf(text, sizeof text, "Unable to load Screen Saver extended data (err = %d)", PackageError);
+  std::snprintf(text, sizeof text, "Unable to load Screen Saver extended data (err = %d)", package.PackageError);
   // Topmost: the full-screen saver window above would hide it otherwise.
   MessageBoxA(nullptr, text, nullptr, MB_OK | MB_ICONSTOP | MB_TOPMOST | MB_SETFOREGROUND);
   return false;
 }
 
-void DeleteInterfaceFonts() {
-  for (HFONT* font : {&HeadingFont, &FeedTitleFont, &FeedTextFont, &BoldFont, &TextFont, &SmallFont})
-    DeleteFont(*font);
+void CQvApp::DeleteInterfaceFonts() {
+  for (OwnedFont* font : {&HeadingFont, &FeedTitleFont, &FeedTextFont, &BoldFont, &TextFont, &SmallFont})
+    font->reset();
 }
 
 std::string LoadLocalisedString(int id) {
   wchar_t wide[256] = {};
-  const int length = LoadStringW(GetModuleHandleA(nullptr), static_cast<UINT>(LocalisedStringId(id, LanguageCode)),
-                                 wide, 256);
+  const UINT resource = static_cast<UINT>(LocalisedStringId(id, theApp.LanguageCode));
+  const int length = LoadStringW(GetModuleHandleA(nullptr), resource, wide, 256);
   if (length <= 0) return {};
   char narrow[512] = {};
   const int bytes = WideCharToMultiByte(CP_ACP, 0, wide, length, narrow, sizeof narrow - 1, nullptr, nullptr);
@@ -162,17 +142,20 @@ void WriteTestDiagnostic(int documentSprites, int missingFiles) {
   if (n == 0 || n >= MAX_PATH) return;
   FILE* f = std::fopen(path, "w");
   if (!f) return;
-  std::fprintf(f, "ScrName=%s\nNoSplash=%u\nSplashSeconds=%u\nFixedPreview=%u\n", Header.ScrName.c_str(),
-               Header.NoSplash, Header.SplashSeconds, Header.FixedPreview);
+  const PackageHeader& header = theApp.Package.Header;
+  const UserSettings& settings = theApp.Settings;
+  std::fprintf(f, "ScrName=%s\nNoSplash=%u\nSplashSeconds=%u\nFixedPreview=%u\n", header.ScrName.c_str(),
+               header.NoSplash, header.SplashSeconds, header.FixedPreview);
   std::fprintf(f, "UseRss=%d\nMuteSound=%d\nProxyAddress=%s\nProxyPort=%d\nUseProxy=%d\nFeedList=%s\n",
-               Settings.UseRss, Settings.MuteSound, Settings.ProxyAddress.c_str(), Settings.ProxyPort,
-               Settings.UseProxy, Settings.FeedListSetting.c_str());
+               settings.UseRss, settings.MuteSound, settings.ProxyAddress.c_str(), settings.ProxyPort,
+               settings.UseProxy, settings.FeedListSetting.c_str());
   if (documentSprites >= 0)
     std::fprintf(f, "DocumentSprites=%d\nMissingFiles=%d\n", documentSprites, missingFiles);
-  std::fprintf(f, "DialogBaseHeight=%d\nScreenDpiY=%d\nDpiAwareness=%d\n", DialogBaseHeight, ScreenDpiY,
+  std::fprintf(f, "DialogBaseHeight=%d\nScreenDpiY=%d\nDpiAwareness=%d\n", theApp.DialogBaseHeight, theApp.ScreenDpiY,
                DpiAwareness());
-  std::fprintf(f, "LanguageCode=%d\nTempFolder=%s\nModule=%s\nSplash=%s\nString8000=%s\n", LanguageCode,
-               Temp().TempFolder.c_str(), Extracted.module.c_str(), Extracted.splash.c_str(),
+  std::fprintf(f, "LanguageCode=%d\nTempFolder=%s\nModule=%s\nSplash=%s\nString8000=%s\n", theApp.LanguageCode,
+               Temp().TempFolder.c_str(), theApp.Package.Extracted.module.c_str(),
+               theApp.Package.Extracted.splash.c_str(),
                LoadLocalisedString(8000).c_str());
   std::fclose(f);
 }

@@ -6,11 +6,30 @@
 
 #include <string>
 
+#include "package/win32/package_files.h"
 #include "settings/user_settings.h"
 #include "settings/win32/registry_store.h"
+#include "base/monitor_layout.h"
 #include "base/win32/framework.h"
 
 namespace qv {
+
+// A font the application object owns: deleted by reset() or with its owner.
+class OwnedFont {
+ public:
+  OwnedFont() = default;
+  ~OwnedFont() { reset(); }
+  OwnedFont(const OwnedFont&) = delete;
+  OwnedFont& operator=(const OwnedFont&) = delete;
+  HFONT get() const { return m_font; }
+  void reset(HFONT font = nullptr) {
+    if (m_font) DeleteObject(m_font);
+    m_font = font;
+  }
+
+ private:
+  HFONT m_font = nullptr;
+};
 
 class CQvApp : public CWinApp {
  public:
@@ -30,7 +49,20 @@ class CQvApp : public CWinApp {
   // "AppLanguage" under the company's key replaces LanguageCode when it names one.
   void ApplyLanguageOverride(const std::string& companyName, const std::string& scrName);
 
+  // Deleted when a run or the configuration dialog ends.
+  void DeleteInterfaceFonts();
+
   HPALETTE m_hPalette = nullptr;  // the application palette, built on demand
+
+  // What the construction sets up for every mode, and what a run or the dialog loads.
+  MonitorLayout MonitorRects;  // up to five monitors, the primary first
+  POINT SavedCursorPos{};      // the cursor at process start
+  int LanguageCode = 1;        // 1 English ... 8 Russian
+  int ScreenDpiY = 96;         // vertical pixels per logical inch of the screen
+  int DialogBaseHeight = 16;   // high word of the dialog base units
+  OwnedFont HeadingFont, FeedTitleFont, FeedTextFont, BoldFont, TextFont, SmallFont;
+  UserSettings Settings;       // read with the package header, written by the dialog's OK
+  PackageContext Package;      // the package header and the files taken from it
 
  private:
   RegistryStore m_store;
@@ -38,22 +70,13 @@ class CQvApp : public CWinApp {
 };
 
 // Process-wide (defined in qv_app.cpp; the list of all of them is in
-// docs/architecture.md): the application object and the values it sets.
+// docs/architecture.md): the application object, holding what every mode shares.
 extern CQvApp theApp;
-extern POINT SavedCursorPos;
-extern int LanguageCode;
-extern int ScreenDpiY;
-extern int DialogBaseHeight;
-extern UserSettings Settings;
-extern HFONT HeadingFont, FeedTitleFont, FeedTextFont, BoldFont, TextFont, SmallFont;
 
 // Reads the package header from the running executable (ReadModuleHeader), applies the
 // company's language override, cuts the Description to the language and reads the
 // user's settings. On failure tells the user and returns false.
 bool LoadPackage();
-
-// Deleted when a run or the configuration dialog ends.
-void DeleteInterfaceFonts();
 
 // An interface string (8000...) in the current language, converted to the ANSI code page.
 std::string LoadLocalisedString(int id);

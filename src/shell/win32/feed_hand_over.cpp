@@ -55,12 +55,12 @@ bool FeedHandedOver() {
 
 HttpProxy ProxyFromSettings() {
   HttpProxy proxy;
-  proxy.use = Settings.UseProxy != 0 && !Settings.ProxyAddress.empty();
-  proxy.address = Settings.ProxyAddress;
-  proxy.port = Settings.ProxyPort > 0 && Settings.ProxyPort < 65536 ? Settings.ProxyPort : 80;
-  proxy.authenticate = Settings.UseProxyAuthentication != 0;
-  proxy.login = Settings.ProxyLogin;
-  proxy.password = Settings.ProxyPassword;
+  proxy.use = theApp.Settings.UseProxy != 0 && !theApp.Settings.ProxyAddress.empty();
+  proxy.address = theApp.Settings.ProxyAddress;
+  proxy.port = theApp.Settings.ProxyPort > 0 && theApp.Settings.ProxyPort < 65536 ? theApp.Settings.ProxyPort : 80;
+  proxy.authenticate = theApp.Settings.UseProxyAuthentication != 0;
+  proxy.login = theApp.Settings.ProxyLogin;
+  proxy.password = theApp.Settings.ProxyPassword;
   return proxy;
 }
 
@@ -76,7 +76,7 @@ std::string FeedRoutesAllowed() {
 
 bool StartFeedIfWanted(bool preview) {
   const std::optional<std::string> list =
-      FeedAddressesToFetch(!preview, Settings.UseRss != 0, Header.FeedAddresses, Settings.UserFeedList);
+      FeedAddressesToFetch(!preview, theApp.Settings.UseRss != 0, theApp.Package.Header.FeedAddresses, theApp.Settings.UserFeedList);
   if (!list || Feed.Session()) return false;
   const std::shared_ptr<FeedSession> session = Feed.NewSession();
   session->record.m_strAddresses = *list;
@@ -128,7 +128,9 @@ void BuildFeedBox(CAnimScene& s, const CRssChannel& channel, int index, uint32_t
   const int64_t dh = doc->m_nDesignHeight > 0 ? doc->m_nDesignHeight : H;
   if (dw <= 0 || dh <= 0) return;
   std::unique_ptr<CAnimSprite> box =
-      MakeFeedBoxSprite(channel, index, static_cast<int>(dw), static_cast<int>(dh));
+      MakeFeedBoxSprite(channel, index, static_cast<int>(dw), static_cast<int>(dh),
+                        FeedCardFonts{theApp.FeedTitleFont.get(), theApp.FeedTextFont.get(), theApp.TextFont.get(),
+                                      theApp.ScreenDpiY});
   if (!box) return;
   CAnimSprite* placed = box.get();
   s.Sprites().InsertHead(std::move(box));

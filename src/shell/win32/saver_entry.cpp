@@ -5,6 +5,12 @@
 #include <commctrl.h>
 
 #include "shell/saver_args.h"
+#include "document/win32/load_document.h"
+#include "imaging/core_services.h"
+#include "imaging/resample.h"
+#include "imaging/win32/imaging_win32.h"
+#include "media/win32/wave_out_win32.h"
+#include "feed/win32/feed_thread.h"
 #include "shell/win32/feed_hand_over.h"
 #include "shell/win32/saver_run.h"
 #include "base/window_messages.h"
@@ -212,7 +218,26 @@ int SaverMain(HINSTANCE instance, const char* args) {
   return -1;
 }
 
+namespace {
+// The runtime's answers to the core's questions, for the whole process: pictures in
+// movable global memory at the real screen depth, the surface code's keying and
+// resampling, the ANSI code page's lead bytes and conversion, and waveOut.
+void InstallRuntimeServices() {
+  static Win32WaveOut waveOut;
+  CoreServices services;
+  services.imaging = &Win32ImagingPlatform();
+  services.keyToAlpha = &DibKeyToAlpha;
+  services.resample = &DibResample;
+  // Texts cut to a setting's limit end on a whole character of the code page.
+  services.leadByte = [](unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; };
+  services.utf16ToAnsi = &Utf16ToAnsiCodePage;
+  services.waveOut = &waveOut;
+  InstallCoreServices(services);
+}
+}  // namespace
+
 int SaverEntry(HINSTANCE instance) {
+  InstallRuntimeServices();
   const char* line = GetCommandLineA();
   const std::string_view args = SkipProgramName(line ? line : "");
   // SkipProgramName returns a view into the zero-terminated command line.

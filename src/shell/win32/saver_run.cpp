@@ -103,19 +103,19 @@ void DropCloseFromWarning(HWND hwnd) {
 // The run's configuration from the mode, the header and the settings as WM_CREATE finds them.
 RunConfig ConfigForWindow(bool preview) {
   RunConfig config;
-  config.scene = SceneMode{preview, false, Settings.MuteSound != 0};
-  config.noSplash = Header.NoSplash != 0;
-  config.splashSeconds = Header.SplashSeconds;
-  config.sceneRect = preview ? Rect32{0, 0, 640, 480} : MonitorRects.rects[0];
-  config.fixedPreview = PlanFixedPreview(preview, Header.FixedPreview, Header.FixedPreviewSize).active;
+  config.scene = SceneMode{preview, false, theApp.Settings.MuteSound != 0};
+  config.noSplash = theApp.Package.Header.NoSplash != 0;
+  config.splashSeconds = theApp.Package.Header.SplashSeconds;
+  config.sceneRect = preview ? Rect32{0, 0, 640, 480} : theApp.MonitorRects.rects[0];
+  config.fixedPreview = PlanFixedPreview(preview, theApp.Package.Header.FixedPreview, theApp.Package.Header.FixedPreviewSize).active;
   return config;
 }
 
 LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   MarkStartup("create");
-  EnumerateMonitors();
+  theApp.MonitorRects = EnumerateMonitors();
   const bool preview = Shell.flags.preview;
-  if (preview) SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+  if (preview) SetCursorPos(theApp.SavedCursorPos.x, theApp.SavedCursorPos.y);
   theApp.InitApplication(Shell.instance);
 
   // The package header and the user's settings. Without them nothing else runs: the
@@ -125,9 +125,8 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
     DropCloseFromWarning(hwnd);
     return DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
   }
-  if (preview) Header.NoSplash = 1;
-  InstallWin32WaveOut();
-  MuteMixerForRun(preview, Settings.MuteSound != 0);
+  if (preview) theApp.Package.Header.NoSplash = 1;
+  MuteMixerForRun(preview, theApp.Settings.MuteSound != 0);
 
   const LRESULT result = DefScreenSaverProc(hwnd, WM_CREATE, wParam, lParam);
   // The run's generator is seeded with the time in seconds, as the process's own was.
@@ -139,10 +138,10 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   if (run.Config().fixedPreview) {
     // Only the fixed preview picture is shown: the package's, or the program's own when
     // the package carries none. A block that does not decode leaves the window black.
-    const FixedPreviewPlan plan = PlanFixedPreview(preview, Header.FixedPreview, Header.FixedPreviewSize);
-    ExtractPackageBlocks(ExtractMode::FixedPreview, Settings.MuteSound != 0);
+    const FixedPreviewPlan plan = PlanFixedPreview(preview, theApp.Package.Header.FixedPreview, theApp.Package.Header.FixedPreviewSize);
+    theApp.Package.ExtractPackageBlocks(ExtractMode::FixedPreview, theApp.Settings.MuteSound != 0);
     if (plan.source == FixedPreviewSource::PackageBlock) {
-      run.fixedPreviewPicture.LoadFile(Extracted.fixedPreview);  // empty on failure
+      run.fixedPreviewPicture.LoadFile(theApp.Package.Extracted.fixedPreview);  // empty on failure
     } else if (plan.source == FixedPreviewSource::BuiltIn) {
       run.fixedPreviewPicture.Attach(DibLoadJpegResource("PREVIEWPIC"));
     }
@@ -164,18 +163,18 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
   MarkStartup("package");
   CScreenSaverDoc& doc = core.Document();
   Win32DocumentServices documentServices;
-  if (!LoadDocument(doc, DocumentLocation{ModulePath, BlockOffset(Header, PackageBlock::Document)},
+  if (!LoadDocument(doc, DocumentLocation{theApp.Package.ModulePath, BlockOffset(theApp.Package.Header, PackageBlock::Document)},
                     documentServices)) {
     DropCloseFromWarning(hwnd);
   }
   MarkStartup("document");
   if (doc.m_bFastTimingLoaded) core.Config().scene.fastTiming = doc.m_bFastTiming != 0;
 
-  if (!preview) ExtractPackageBlocks(ExtractMode::Run, Settings.MuteSound != 0);
+  if (!preview) theApp.Package.ExtractPackageBlocks(ExtractMode::Run, theApp.Settings.MuteSound != 0);
   const Rect32 sceneRect = run.Config().sceneRect;
   scene.Start(&doc, sceneRect.Width(), sceneRect.Height());
   MarkStartup("media");
-  if (scene.MediaExtracted()) SceneVideoPath = scene.MediaPath();  // deleted with the run's other files
+  if (scene.MediaExtracted()) theApp.Package.SceneVideoPath = scene.MediaPath();  // deleted with the run's other files
 
   core.Scene().Feed() = FeedNavigation{};
   if (!preview) {
@@ -185,9 +184,9 @@ LRESULT OnCreate(HWND hwnd, WPARAM wParam, LPARAM lParam) {
       };
     }
     MoveWindow(hwnd, sceneRect.left, sceneRect.top, sceneRect.Width(), sceneRect.Height(), FALSE);
-    for (int i = 1; i < MonitorRects.count; ++i) {
+    for (int i = 1; i < theApp.MonitorRects.count; ++i) {
       auto black = std::make_unique<CBlackWnd>();
-      if (black->CreateBlackWindow(hwnd, ToRECT(MonitorRects.rects[i]))) {
+      if (black->CreateBlackWindow(hwnd, ToRECT(theApp.MonitorRects.rects[i]))) {
         ShowWindow(black->GetSafeHwnd(), SW_SHOW);
         run.blackWindows[i] = std::move(black);
       }
@@ -235,13 +234,13 @@ void OnDestroy(SaverWindowRun* run) {
         StopFeed();  // cancelled, autodial back as the user had it, the thread waited for
         break;
       case RunCleanup::Cursor:
-        SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+        SetCursorPos(theApp.SavedCursorPos.x, theApp.SavedCursorPos.y);
         break;
       case RunCleanup::Fonts:
-        DeleteInterfaceFonts();
+        theApp.DeleteInterfaceFonts();
         break;
       case RunCleanup::PackageHeader:
-        FreePackageHeader();
+        theApp.Package.FreePackageHeader();
         break;
       case RunCleanup::Timer:
         if (!run) break;
@@ -257,7 +256,7 @@ void OnDestroy(SaverWindowRun* run) {
         run->SceneWindow().Destroy();
         break;
       case RunCleanup::ExtractedFiles:
-        DeleteExtractedFiles();
+        theApp.Package.DeleteExtractedFiles();
         break;
       case RunCleanup::FixedPreviewPicture:
         if (run) run->fixedPreviewPicture.Free();
@@ -266,7 +265,7 @@ void OnDestroy(SaverWindowRun* run) {
         WipeTempFiles();
         break;
       case RunCleanup::Mixer:
-        RestoreMixerAfterRun(preview, Settings.MuteSound != 0);
+        RestoreMixerAfterRun(preview, theApp.Settings.MuteSound != 0);
         break;
       case RunCleanup::FeedLibraries:
         ReleaseFeedLibraries();
@@ -318,7 +317,7 @@ SaverWindowRun::~SaverWindowRun() { StopPeriodicTimer(); }
 
 void SaverWindowRun::ShowSplash() {
   m_splash = std::make_unique<CLogoWnd>();
-  if (!m_splash->Create(m_hWnd, Extracted.splash, Header.SplashPictureFormat, ToRECT(MonitorRects.rects[0]))) {
+  if (!m_splash->Create(m_hWnd, SplashCardText{theApp.Package.Header.ScrName, theApp.Package.Header.RightsLine, theApp.HeadingFont.get(), theApp.BoldFont.get()}, theApp.Package.Extracted.splash, theApp.Package.Header.SplashPictureFormat, ToRECT(theApp.MonitorRects.rects[0]))) {
     m_splash.reset();
     return;
   }

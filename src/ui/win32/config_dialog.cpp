@@ -64,15 +64,15 @@ void MoveItemUp(HWND dialog, int id, int shiftUnits) {
   RECT r;
   if (shiftUnits <= 0 || !item || !GetWindowRect(item, &r)) return;
   MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-  SetWindowPos(item, nullptr, r.left, ShiftUpPixels(r.top, shiftUnits, DialogBaseHeight), 0, 0,
+  SetWindowPos(item, nullptr, r.left, ShiftUpPixels(r.top, shiftUnits, theApp.DialogBaseHeight), 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CollapseMissingTexts(HWND dialog) {
-  const ConfigCollapse c = PlanConfigCollapse({.hasRightsLine = !Header.RightsLine.empty(),
-                                               .hasFeedList = Header.FeedAddresses.has_value(),
-                                               .hasWebAddress = !Header.WebAddress.empty(),
-                                               .hasDescription = !Header.Description.empty()});
+  const ConfigCollapse c = PlanConfigCollapse({.hasRightsLine = !theApp.Package.Header.RightsLine.empty(),
+                                               .hasFeedList = theApp.Package.Header.FeedAddresses.has_value(),
+                                               .hasWebAddress = !theApp.Package.Header.WebAddress.empty(),
+                                               .hasDescription = !theApp.Package.Header.Description.empty()});
   if (c.hideRightsLine) HideItem(dialog, IDC_RIGHTS_LINE);
   if (c.hideRssButton) HideItem(dialog, IDC_RSS_BUTTON);
   if (c.hideWebAddress) {
@@ -87,7 +87,7 @@ void CollapseMissingTexts(HWND dialog) {
   if (c.footerShift > 0) {
     RECT r;
     GetWindowRect(dialog, &r);
-    SetWindowPos(dialog, nullptr, 0, 0, r.right - r.left, ShiftUpPixels(Height(r), c.footerShift, DialogBaseHeight),
+    SetWindowPos(dialog, nullptr, 0, 0, r.right - r.left, ShiftUpPixels(Height(r), c.footerShift, theApp.DialogBaseHeight),
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
@@ -100,8 +100,8 @@ void MeasureDescription(HWND dialog) {
   RECT r = client;
   InflateRect(&r, -kTextMarginX, -kTextMarginY);
   if (const OwnedDC dc(CreateCompatibleDC(nullptr)); dc) {
-    const SelectedObject font(dc.get(), TextFont);
-    const std::string& text = Header.Description;
+    const SelectedObject font(dc.get(), theApp.TextFont.get());
+    const std::string& text = theApp.Package.Header.Description;
     DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | kDescriptionFormat);
   }
   InflateRect(&r, kTextMarginX, kTextMarginY);
@@ -117,7 +117,7 @@ void MeasureDescription(HWND dialog) {
 }
 
 BOOL OnInitDialog(HWND dialog) {
-  SetCursorPos(SavedCursorPos.x, SavedCursorPos.y);
+  SetCursorPos(theApp.SavedCursorPos.x, theApp.SavedCursorPos.y);
   theApp.InitApplication(GetModuleHandleA(nullptr));
   if (!LoadPackage()) {  // the user has seen why
     EndDialog(dialog, 0);
@@ -125,9 +125,9 @@ BOOL OnInitDialog(HWND dialog) {
   }
   WriteTestDiagnostic();
 
-  ExtractPackageBlocks(ExtractMode::Dialog, Settings.MuteSound != 0);
+  theApp.Package.ExtractPackageBlocks(ExtractMode::Dialog, theApp.Settings.MuteSound != 0);
   // A picture that does not decode leaves the banner white.
-  if (Header.DialogPictureSize != 0 && !Extracted.dialog.empty()) Dialog.DialogPicture.LoadFile(Extracted.dialog);
+  if (theApp.Package.Header.DialogPictureSize != 0 && !theApp.Package.Extracted.dialog.empty()) Dialog.DialogPicture.LoadFile(theApp.Package.Extracted.dialog);
 
   SetLocalisedText(dialog, IDS_CONFIGURE_CAPTION);
   SetLocalisedText(GetDlgItem(dialog, IDC_WEB_LABEL), IDS_WEB_SITE);
@@ -135,16 +135,16 @@ BOOL OnInitDialog(HWND dialog) {
   SetLocalisedText(GetDlgItem(dialog, IDCANCEL), IDS_CANCEL);
   SetLocalisedText(GetDlgItem(dialog, IDOK), IDS_OK);
 
-  CheckDlgButton(dialog, IDC_MUTE_SOUND, Settings.MuteSound ? BST_CHECKED : BST_UNCHECKED);
+  CheckDlgButton(dialog, IDC_MUTE_SOUND, theApp.Settings.MuteSound ? BST_CHECKED : BST_UNCHECKED);
 
-  SetItemFont(dialog, IDC_SCR_NAME, HeadingFont);
-  SetItemFont(dialog, IDC_RIGHTS_LINE, BoldFont);
-  for (const int id : {IDC_WEB_LABEL, IDC_WEB_ADDRESS, IDC_MUTE_SOUND, IDOK, IDCANCEL}) SetItemFont(dialog, id, TextFont);
+  SetItemFont(dialog, IDC_SCR_NAME, theApp.HeadingFont.get());
+  SetItemFont(dialog, IDC_RIGHTS_LINE, theApp.BoldFont.get());
+  for (const int id : {IDC_WEB_LABEL, IDC_WEB_ADDRESS, IDC_MUTE_SOUND, IDOK, IDCANCEL}) SetItemFont(dialog, id, theApp.TextFont.get());
 
-  SetItemText(dialog, IDC_SCR_NAME, Header.ScrName);
-  SetItemText(dialog, IDC_RIGHTS_LINE, Header.RightsLine);
-  SetItemText(dialog, IDC_WEB_ADDRESS, Header.WebAddress);
-  auto* link = new CStaticLink(Header.WebAddress.c_str(), true);
+  SetItemText(dialog, IDC_SCR_NAME, theApp.Package.Header.ScrName);
+  SetItemText(dialog, IDC_RIGHTS_LINE, theApp.Package.Header.RightsLine);
+  SetItemText(dialog, IDC_WEB_ADDRESS, theApp.Package.Header.WebAddress);
+  auto* link = new CStaticLink(theApp.Package.Header.WebAddress.c_str(), true);
   if (!link->SubclassDlgItem(IDC_WEB_ADDRESS, dialog)) delete link;  // otherwise it goes with its window
 
   CollapseMissingTexts(dialog);
@@ -161,7 +161,7 @@ void OnDrawDescription(const DRAWITEMSTRUCT& item) {
     const OwnedDC dc(CreateCompatibleDC(item.hDC));
     if (!dc) return;
     const SelectedObject bitmap(dc.get(), Dialog.MemoryBitmap.get());
-    const SelectedObject font(dc.get(), TextFont);
+    const SelectedObject font(dc.get(), theApp.TextFont.get());
     GradientFill(dc.get(), item.rcItem, kBoxTop, kBoxBottom, false, false);
     if (Dialog.scroll.ShowsText()) {
       SetTextColor(dc.get(), 0x000000);
@@ -169,7 +169,7 @@ void OnDrawDescription(const DRAWITEMSTRUCT& item) {
       RECT r = Dialog.textRect;
       InflateRect(&r, -kTextMarginX, -kTextMarginY);
       OffsetRect(&r, 0, Dialog.scroll.ScrollOffset);
-      const std::string& text = Header.Description;
+      const std::string& text = theApp.Package.Header.Description;
       DrawTextA(dc.get(), text.c_str(), static_cast<int>(text.size()), &r, kDescriptionFormat);
     }
     BitBlt(item.hDC, 1, 1, Dialog.boxRect.right - Dialog.boxRect.left, Height(Dialog.boxRect), dc.get(), 0, 0,
@@ -179,7 +179,7 @@ void OnDrawDescription(const DRAWITEMSTRUCT& item) {
 }
 
 void OnScrollTimer(HWND dialog) {
-  if (Header.Description.empty()) return;
+  if (theApp.Package.Header.Description.empty()) return;
   if (Dialog.scroll.Tick(Height(Dialog.textRect), Height(Dialog.boxRect)))
     InvalidateRect(GetDlgItem(dialog, IDC_DESCRIPTION), nullptr, FALSE);
 }
@@ -188,9 +188,9 @@ void OnScrollTimer(HWND dialog) {
 // settings, which this dialog's OK then writes.
 void OnFeedOptions(HWND dialog) {
   CDialRssOptions options(dialog);
-  options.m_values = FeedOptionsFromSettings(Settings, Header.FeedAddresses, Header.FeedListEditable);
-  options.m_packageList = Header.FeedAddresses;
-  if (options.DoModal() == IDOK) TakeFeedOptions(options.m_values, Header.FeedAddresses, Settings);
+  options.m_values = FeedOptionsFromSettings(theApp.Settings, theApp.Package.Header.FeedAddresses, theApp.Package.Header.FeedListEditable);
+  options.m_packageList = theApp.Package.Header.FeedAddresses;
+  if (options.DoModal() == IDOK) TakeFeedOptions(options.m_values, theApp.Package.Header.FeedAddresses, theApp.Settings);
 }
 
 void OnDestroy(HWND dialog) {
@@ -199,10 +199,10 @@ void OnDestroy(HWND dialog) {
   Dialog.MemoryBitmap.reset();
   Dialog.whiteBrush.reset();
   Dialog.DialogPicture.Free();
-  DeleteExtractedFiles();
-  DeleteInterfaceFonts();
+  theApp.Package.DeleteExtractedFiles();
+  theApp.DeleteInterfaceFonts();
   WipeTempFiles();
-  FreePackageHeader();
+  theApp.Package.FreePackageHeader();
 }
 
 }  // namespace
@@ -236,7 +236,7 @@ INT_PTR CALLBACK ScreenSaverConfigureDialog(HWND dialog, UINT message, WPARAM wP
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
         case IDOK:
-          Settings.MuteSound = IsDlgButtonChecked(dialog, IDC_MUTE_SOUND) == BST_CHECKED ? 1 : 0;
+          theApp.Settings.MuteSound = IsDlgButtonChecked(dialog, IDC_MUTE_SOUND) == BST_CHECKED ? 1 : 0;
           theApp.WriteSettings();
           EndDialog(dialog, 1);
           return TRUE;

@@ -161,7 +161,7 @@ int Checks() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!qv::InstallWin32Imaging()) {
+  if (!qv::InstallCoreServices(qv::CoreServices{.imaging = &qv::Win32ImagingPlatform()})) {
     std::printf("error=platform not installed\n");
     return 2;
   }
