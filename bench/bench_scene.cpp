@@ -189,7 +189,7 @@ void SceneTick_FullFrame(benchmark::State& state) {
   TickWholeFrames(state, "full", [](CAnimScene& scene) {
     CDibKSV& buffer = *scene.BackBuffer();
     const Rect32 whole = buffer.GetRect();
-    scene.Background()->Blit(&buffer, 0, 0, whole.right, whole.bottom, 0, 0, kNoKey, 100, nullptr, false, 0);
+    scene.Background()->Blit({.dest = &buffer, .width = whole.right, .height = whole.bottom});
     CSpriteList& list = scene.Sprites();
     for (size_t i = list.GetCount(); i-- > 0;)
       if (auto* phased = dynamic_cast<CPhasedSprite*>(list.GetAt(i))) phased->DrawInto(buffer, whole);

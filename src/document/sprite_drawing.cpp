@@ -103,8 +103,19 @@ Rect32 CPhasedSprite::DrawInto(CDibKSV& target, const Rect32& clip, CDibKSV* und
   const bool maskFits = m_AlphaMask.size() ==
                         static_cast<size_t>(picture->GetWidth()) * static_cast<size_t>(picture->GetHeight());
   const uint8_t* mask = maskFits && !m_AlphaMask.empty() ? m_AlphaMask.data() : nullptr;
-  return picture->Blit(&target, r.left, r.top, r.Width(), r.Height(), static_cast<int>(srcX),
-                       static_cast<int>(srcY), key, m_nOpacity, mask, m_bSolidBack != 0, m_crSolidBack, under);
+  return picture->Blit({.dest = &target,
+                        .destX = r.left,
+                        .destY = r.top,
+                        .width = r.Width(),
+                        .height = r.Height(),
+                        .srcX = static_cast<int>(srcX),
+                        .srcY = static_cast<int>(srcY),
+                        .key = key,
+                        .opacity = m_nOpacity,
+                        .mask = mask,
+                        .solidBack = m_bSolidBack != 0,
+                        .backColor = m_crSolidBack,
+                        .under = under});
 }
 
 }  // namespace qv

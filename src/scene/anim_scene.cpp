@@ -200,8 +200,8 @@ void CAnimScene::ComposeClip(const Rect32& clip) {
     if (!part.IsEmpty()) m_ClipParts.push_back({d.sprite, part});
   }
   const auto copy = [&](const Rect32& r) {
-    m_pBackground->Blit(m_pBackBuffer.get(), r.left, r.top, r.Width(), r.Height(), r.left, r.top, kNoKey, 100,
-                        nullptr, false, 0);
+    m_pBackground->Blit({.dest = m_pBackBuffer.get(), .destX = r.left, .destY = r.top, .width = r.Width(),
+                         .height = r.Height(), .srcX = r.left, .srcY = r.top});
   };
   // Cells pay off for the few sprites of a damaged rectangle; across many (a whole frame)
   // their number grows with the square of the sprites', so there the background is
