@@ -23,11 +23,13 @@ int FitPercent(int percent, double a) {
 }
 }  // namespace
 
-bool CPhasedSprite::PrepareForScene(double sx, double sy) {
+bool CPhasedSprite::PrepareForScene(double sx, double sy) { return PrepareForScene(sx, sy, m_Dib); }
+
+bool CPhasedSprite::PrepareForScene(double sx, double sy, const DecodedPicture& picture) {
   // Preparation allocates in proportion to the picture: without the memory the sprite
   // simply has no picture, which leaves it out of the scene.
   try {
-    return PrepareSurface(sx, sy);
+    return PrepareSurface(sx, sy, picture);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
@@ -37,7 +39,7 @@ bool CPhasedSprite::PrepareForScene(double sx, double sy) {
   return false;
 }
 
-bool CPhasedSprite::PrepareSurface(double sx, double sy) {
+bool CPhasedSprite::PrepareSurface(double sx, double sy, const DecodedPicture& picture) {
   int widthPercent = m_nScaleX, heightPercent = m_nScaleY;
   if (m_bFitScreen) {
     const double a = (sx + sy) / 2;
@@ -49,7 +51,7 @@ bool CPhasedSprite::PrepareSurface(double sx, double sy) {
   m_Surface.reset();
   m_AlphaMask.clear();
   m_nSurfaceWidth = m_nSurfaceHeight = 0;
-  if (m_Dib.IsEmpty()) return false;
+  if (picture.IsEmpty()) return false;
 
   auto surface = std::make_unique<CDibKSV>();
   const SpriteKey key{Byte(m_nKeyRed), Byte(m_nKeyGreen), Byte(m_nKeyBlue),
@@ -59,13 +61,13 @@ bool CPhasedSprite::PrepareSurface(double sx, double sy) {
   DibHandle prepared = nullptr;
   switch (surface->Depth()) {
     case 8:
-      prepared = PrepareStrip8(m_Dib.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
+      prepared = PrepareStrip8(picture.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
       break;
     case 16:
-      prepared = PrepareStrip16(m_Dib.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
+      prepared = PrepareStrip16(picture.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
       break;
     default:
-      prepared = PrepareStrip32(m_Dib.GetHandle(), key, widthPercent, heightPercent, &mask, phases,
+      prepared = PrepareStrip32(picture.GetHandle(), key, widthPercent, heightPercent, &mask, phases,
                                 m_bHorizontalStrip != 0);
       break;
   }

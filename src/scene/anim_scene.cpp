@@ -50,14 +50,18 @@ void CAnimScene::CreateSprites() {
   if (!m_pDoc) return;
   const ScenePlacement placement{m_nSceneWidth, m_nSceneHeight, m_pDoc->m_nDesignWidth,
                                  m_pDoc->m_nDesignHeight, m_env.preview};
-  const PrepareForSceneFn prepare = [](CAnimSprite& s, double sx, double sy) { s.PrepareForScene(sx, sy); };
   const CSpriteList& source = m_pDoc->m_SpriteList;
   for (size_t i = 0; i < source.GetCount(); ++i) {
+    // The copy is drawn from its record's decoded picture, which it does not duplicate.
+    const CSprite& record = *source.GetAt(i);
+    const PrepareForSceneFn prepare = [&record](CAnimSprite& s, double sx, double sy) {
+      s.PrepareForScene(sx, sy, record.m_Dib);
+    };
     const uint32_t pause = static_cast<uint32_t>(m_env.motion.Draw());
     // A copy duplicates the sprite's picture: without the memory, the sprite is dropped.
     std::unique_ptr<CAnimSprite> copy;
     try {
-      copy = MakeSceneCopy(*source.GetAt(i), pause);
+      copy = MakeSceneCopy(record, pause);
     } catch (const std::bad_alloc&) {
       continue;
     } catch (const std::length_error&) {
