@@ -244,6 +244,10 @@ std::unique_ptr<CAnimSprite> MakeSceneCopy(const CSprite& source, uint32_t rando
   } else {
     static_cast<CSprite&>(*copy) = source;
   }
+  // The picture stays with the record, which the scene prepares the copy from: keeping
+  // its bytes and decoded picture twice would double a saver's largest memory.
+  copy->m_Picture.ReleaseBytes();
+  copy->m_Dib = DecodedPicture();
   // A fresh playing sprite: no sink until a list takes it, motion state from the start.
   copy->SetNotificationObject(nullptr);
   copy->m_nAccX = copy->m_nAccY = copy->m_nTicks = copy->m_nAmplitude = 0;

@@ -132,8 +132,10 @@ class CPhasedSprite : public CSprite {
   int GetPhase() const { return m_nPhase; }
   bool SetPhase(int32_t i);
   bool SetPhaseCount(int32_t n);
-  // Builds the displayed picture for a scene whose size is sx x sy times the design size.
+  // Builds the displayed picture for a scene whose size is sx x sy times the design size,
+  // from the sprite's own decoded picture or, for a scene copy, from its record's.
   bool PrepareForScene(double sx, double sy);
+  bool PrepareForScene(double sx, double sy, const DecodedPicture& picture);
   // The phase size taken from the prepared picture (nothing without one); drawing
   // updates it too.
   void UpdatePhaseSize();
@@ -150,7 +152,8 @@ class CPhasedSprite : public CSprite {
   int32_t m_nPhase = 0;
 
  private:
-  bool PrepareSurface(double sx, double sy);  // PrepareForScene without the memory guard
+  // PrepareForScene without the memory guard.
+  bool PrepareSurface(double sx, double sy, const DecodedPicture& picture);
 };
 
 class CAnimSprite : public CPhasedSprite {
@@ -179,8 +182,10 @@ class CAnimSprite : public CPhasedSprite {
   int32_t m_bCollided = 0;
 };
 
-// The scene's own playing copy of a document sprite: every stored field, the decoded
-// picture, the alpha mask, the phase durations and the embedded bytes of every slot.
+// The scene's own playing copy of a document sprite: every stored field, the alpha mask,
+// the phase durations and the sounds' embedded bytes. The picture stays with the record:
+// the copy keeps the slot's name but not its bytes, nor the decoded picture, and is
+// prepared from the record's (PrepareForScene with the record's m_Dib).
 // A CSprite or CPhasedSprite record takes the defaults of the fields it lacks (no
 // motion). The bouncing-ball angle starts at 90 and the pause at random % 500.
 std::unique_ptr<CAnimSprite> MakeSceneCopy(const CSprite& source, uint32_t random);

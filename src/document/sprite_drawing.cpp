@@ -23,11 +23,13 @@ int FitPercent(int percent, double a) {
 }
 }  // namespace
 
-bool CPhasedSprite::PrepareForScene(double sx, double sy) {
+bool CPhasedSprite::PrepareForScene(double sx, double sy) { return PrepareForScene(sx, sy, m_Dib); }
+
+bool CPhasedSprite::PrepareForScene(double sx, double sy, const DecodedPicture& picture) {
   // Preparation allocates in proportion to the picture: without the memory the sprite
   // simply has no picture, which leaves it out of the scene.
   try {
-    return PrepareSurface(sx, sy);
+    return PrepareSurface(sx, sy, picture);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
@@ -37,7 +39,7 @@ bool CPhasedSprite::PrepareForScene(double sx, double sy) {
   return false;
 }
 
-bool CPhasedSprite::PrepareSurface(double sx, double sy) {
+bool CPhasedSprite::PrepareSurface(double sx, double sy, const DecodedPicture& picture) {
   int widthPercent = m_nScaleX, heightPercent = m_nScaleY;
   if (m_bFitScreen) {
     const double a = (sx + sy) / 2;
@@ -49,7 +51,7 @@ bool CPhasedSprite::PrepareSurface(double sx, double sy) {
   m_Surface.reset();
   m_AlphaMask.clear();
   m_nSurfaceWidth = m_nSurfaceHeight = 0;
-  if (m_Dib.IsEmpty()) return false;
+  if (picture.IsEmpty()) return false;
 
   auto surface = std::make_unique<CDibKSV>();
   const SpriteKey key{Byte(m_nKeyRed), Byte(m_nKeyGreen), Byte(m_nKeyBlue),
@@ -59,13 +61,13 @@ bool CPhasedSprite::PrepareSurface(double sx, double sy) {
   DibHandle prepared = nullptr;
   switch (surface->Depth()) {
     case 8:
-      prepared = PrepareStrip8(m_Dib.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
+      prepared = PrepareStrip8(picture.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
       break;
     case 16:
-      prepared = PrepareStrip16(m_Dib.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
+      prepared = PrepareStrip16(picture.GetHandle(), key, widthPercent, heightPercent, &mask, phases);
       break;
     default:
-      prepared = PrepareStrip32(m_Dib.GetHandle(), key, widthPercent, heightPercent, &mask, phases,
+      prepared = PrepareStrip32(picture.GetHandle(), key, widthPercent, heightPercent, &mask, phases,
                                 m_bHorizontalStrip != 0);
       break;
   }
@@ -103,8 +105,19 @@ Rect32 CPhasedSprite::DrawInto(CDibKSV& target, const Rect32& clip, CDibKSV* und
   const bool maskFits = m_AlphaMask.size() ==
                         static_cast<size_t>(picture->GetWidth()) * static_cast<size_t>(picture->GetHeight());
   const uint8_t* mask = maskFits && !m_AlphaMask.empty() ? m_AlphaMask.data() : nullptr;
-  return picture->Blit(&target, r.left, r.top, r.Width(), r.Height(), static_cast<int>(srcX),
-                       static_cast<int>(srcY), key, m_nOpacity, mask, m_bSolidBack != 0, m_crSolidBack, under);
+  return picture->Blit({.dest = &target,
+                        .destX = r.left,
+                        .destY = r.top,
+                        .width = r.Width(),
+                        .height = r.Height(),
+                        .srcX = static_cast<int>(srcX),
+                        .srcY = static_cast<int>(srcY),
+                        .key = key,
+                        .opacity = m_nOpacity,
+                        .mask = mask,
+                        .solidBack = m_bSolidBack != 0,
+                        .backColor = m_crSolidBack,
+                        .under = under});
 }
 
 }  // namespace qv

@@ -79,6 +79,23 @@ BlitRows CopyUnder(const BlitRows& b) {
   return plain;
 }
 
+// Copies n <= 32 bytes as two fixed-size moves that may overlap, which the compiler
+// turns into plain loads and stores.
+inline void CopyShort(uint8_t* d, const uint8_t* s, size_t n) {
+  if (n >= 16) {
+    std::memcpy(d, s, 16);
+    std::memcpy(d + n - 16, s + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(d, s, 8);
+    std::memcpy(d + n - 8, s + n - 8, 8);
+  } else if (n >= 4) {
+    std::memcpy(d, s, 4);
+    std::memcpy(d + n - 4, s + n - 4, 4);
+  } else {
+    for (size_t i = 0; i < n; ++i) d[i] = s[i];
+  }
+}
+
 // A plain copy of rows of the given length. When both pictures' rows lie back to back
 // (no padding, same direction) the rectangle is one block: a single memcpy lets the C
 // library use its large-copy strategy (non-temporal stores), which row-sized calls never
@@ -88,6 +105,10 @@ inline void CopyRows(const BlitRows& b, size_t bytes) {
   if (b.height > 1 && stride == b.srcStride && (stride == static_cast<int64_t>(bytes) || -stride == static_cast<int64_t>(bytes))) {
     const int64_t lowest = stride < 0 ? stride * (b.height - 1) : 0;
     std::memcpy(b.dst + lowest, b.src + lowest, bytes * static_cast<size_t>(b.height));
+    return;
+  }
+  if (bytes <= 32) {  // the narrow strips beside a moved sprite: no call per row
+    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) { CopyShort(d, s, bytes); });
     return;
   }
   ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) { std::memcpy(d, s, bytes); });
@@ -188,26 +209,28 @@ namespace {
 
 // --- Fast paths ---------------------------------------------------------------------------
 
-void Blit8(const BlitRows& b) {
+// A plain copy at any depth.
+void Copy(const BlitRows& b) { CopyRows(b, static_cast<size_t>(b.width) * static_cast<size_t>(b.depth / 8)); }
+
+// Depth 8 has no blends: a pixel is the source's or stays (or takes the solid colour).
+void Masked8(const BlitRows& b) {
   const size_t bytes = static_cast<size_t>(b.width);
-  if (b.mask) {
-    const uint8_t back =
-        AppPaletteIndex(BackRed(b.backColor), BackGreen(b.backColor), BackBlue(b.backColor));
-    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
-      if (b.solidBack) {
-        for (size_t x = 0; x < bytes; ++x) d[x] = m[x] >= kMaskThreshold8 ? s[x] : back;
-      } else {
-        for (size_t x = 0; x < bytes; ++x) d[x] = m[x] >= kMaskThreshold8 ? s[x] : d[x];
-      }
-    });
-  } else if (b.key != kNoKey) {
-    const uint8_t key = static_cast<uint8_t>(b.key);
-    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) {
-      for (size_t x = 0; x < bytes; ++x) d[x] = s[x] != key ? s[x] : d[x];
-    });
-  } else {
-    CopyRows(b, bytes);
-  }
+  const uint8_t back = AppPaletteIndex(BackRed(b.backColor), BackGreen(b.backColor), BackBlue(b.backColor));
+  ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m) {
+    if (b.solidBack) {
+      for (size_t x = 0; x < bytes; ++x) d[x] = m[x] >= kMaskThreshold8 ? s[x] : back;
+    } else {
+      for (size_t x = 0; x < bytes; ++x) d[x] = m[x] >= kMaskThreshold8 ? s[x] : d[x];
+    }
+  });
+}
+
+void Keyed8(const BlitRows& b) {
+  const size_t bytes = static_cast<size_t>(b.width);
+  const uint8_t key = static_cast<uint8_t>(b.key);
+  ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) {
+    for (size_t x = 0; x < bytes; ++x) d[x] = s[x] != key ? s[x] : d[x];
+  });
 }
 
 #if QV_BLIT_SSE2
@@ -268,7 +291,8 @@ void Blit16Masked(const BlitRows& b) {
 #if QV_BLIT_SSE2
 // Opacity without a mask (keyed or not), eight pixels at a time: the same widening as
 // above, (s x op + d x (100 - op)) / 100 per channel, and marker pixels left alone.
-void Blit16Opacity(const BlitRows& b, bool keyed) {
+void Blit16Opacity(const BlitRows& b) {
+  const bool keyed = b.key != kNoKey;
   const __m128i five = _mm_set1_epi16(0x1F);
   const __m128i op = _mm_set1_epi16(static_cast<int16_t>(b.opacity));
   const __m128i opRest = _mm_set1_epi16(static_cast<int16_t>(100 - b.opacity));
@@ -303,31 +327,21 @@ void Blit16Opacity(const BlitRows& b, bool keyed) {
 }
 #endif
 
-void Blit16(const BlitRows& b) {
+void Keyed16(const BlitRows& b) {
+  const size_t n = static_cast<size_t>(b.width);
+  ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) {
+    for (size_t x = 0; x < n; ++x) {
+      const uint16_t sp = Load16(s + 2 * x);
+      if (sp != kMarker16) Save16(d + 2 * x, sp);
+    }
+  });
+}
+
+// The 16-bit blends without vectors: one loop per case so that the pixel function folds
+// its branches away.
+void Portable16(const BlitRows& b) {
   const size_t n = static_cast<size_t>(b.width);
   const bool keyed = !b.mask && b.key != kNoKey;
-  if (!b.mask && !keyed && b.opacity == 100) {
-    CopyRows(b, 2 * n);
-    return;
-  }
-  if (keyed && b.opacity == 100) {
-    ForEachRow(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*) {
-      for (size_t x = 0; x < n; ++x) {
-        const uint16_t sp = Load16(s + 2 * x);
-        if (sp != kMarker16) Save16(d + 2 * x, sp);
-      }
-    });
-    return;
-  }
-#if QV_BLIT_SSE2
-  if (b.mask) {
-    Blit16Masked(b);
-    return;
-  }
-  Blit16Opacity(b, keyed);
-  return;
-#endif
-  // Blends: one loop per case so that the pixel function folds its branches away.
   auto run = [&](auto masked, auto solid, auto full) {
     BlitRows c = b;
     c.solidBack = decltype(solid)::value;
@@ -404,6 +418,12 @@ inline void Row32(uint8_t* d, const uint8_t* s, const uint8_t* m, const uint8_t*
 #endif
 
 #if QV_BLIT_AVX2
+// Asks for the cache lines holding `bytes` bytes from p.
+inline void PrefetchSpan(const uint8_t* p, int64_t bytes) {
+  for (int64_t o = 0; o < bytes; o += 64) _mm_prefetch(reinterpret_cast<const char*>(p + o), _MM_HINT_T0);
+  _mm_prefetch(reinterpret_cast<const char*>(p + bytes - 1), _MM_HINT_T0);
+}
+
 // The alpha-masked sprite at full opacity over the destination, the scene's common case,
 // eight pixels at a time where the processor has AVX2 (the same integer formulas as the
 // four-pixel loop below). Leaves the last width % 8 columns to the caller.
@@ -413,6 +433,9 @@ __attribute__((target("avx2"))) void MaskedOver32Avx2(const BlitRows& b) {
   const __m256i c255 = _mm256_set1_epi16(255);
   const __m256i top = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
   const int groups = b.width / 8;
+  // Rows of a sprite-sized rectangle are short and lie a whole frame's row apart, which
+  // the processor's own prefetching does not follow: ask for the rows a few ahead.
+  constexpr int kAhead = 4;
   const uint8_t* underRow = b.under ? b.under : b.dst;
   const int64_t underStride = b.under ? b.underStride : b.dstStride;
   for (int k = 0; k < b.height; ++k) {
@@ -420,6 +443,13 @@ __attribute__((target("avx2"))) void MaskedOver32Avx2(const BlitRows& b) {
     const uint8_t* s = b.src + k * b.srcStride;
     const uint8_t* u = underRow + k * underStride;
     const uint8_t* m = b.mask + k * b.maskStride;
+    if (k + kAhead < b.height) {
+      const int64_t rowBytes = int64_t{b.width} * 4;
+      PrefetchSpan(u + kAhead * underStride, rowBytes);
+      PrefetchSpan(d + kAhead * b.dstStride, rowBytes);
+      PrefetchSpan(s + kAhead * b.srcStride, rowBytes);
+      PrefetchSpan(m + kAhead * b.maskStride, b.width);
+    }
     for (int g = 0; g < groups; ++g, d += 32, s += 32, u += 32, m += 8) {
       uint64_t eight;
       std::memcpy(&eight, m, 8);
@@ -459,127 +489,181 @@ bool HasAvx2() {
 }
 #endif
 
-void Blit32(const BlitRows& b) {
-  const bool keyed = !b.mask && b.key != kNoKey;
-  if (!b.mask && !keyed && b.opacity == 100) {
-    CopyRows(b, 4 * static_cast<size_t>(b.width));
-    return;
-  }
-#if QV_BLIT_AVX2
-  if (b.mask && b.opacity == 100 && !b.solidBack && b.width >= 8 && HasAvx2()) {
-    MaskedOver32Avx2(b);
-    const int done = b.width / 8 * 8;
-    if (done == b.width) return;
-    BlitRows rest = b;  // the last columns through the four-pixel loop
-    rest.width = b.width - done;
-    rest.dst += 4 * done;
-    rest.src += 4 * done;
-    rest.mask += done;
-    if (rest.under) rest.under += 4 * done;
-    Blit32(rest);
-    return;
-  }
-#endif
 #if QV_BLIT_SSE2
+// The 32-bit blends four pixels at a time, on 16-bit lanes.
+struct Lanes32 {
+  explicit Lanes32(const BlitRows& b)
+      : op(_mm_set1_epi16(static_cast<int16_t>(b.opacity))),
+        opRest(_mm_set1_epi16(static_cast<int16_t>(100 - b.opacity))),
+        // The background colour in blue, green, red order, twice.
+        back(_mm_setr_epi16(static_cast<int16_t>(BackBlue(b.backColor)), static_cast<int16_t>(BackGreen(b.backColor)),
+                            static_cast<int16_t>(BackRed(b.backColor)), 0, static_cast<int16_t>(BackBlue(b.backColor)),
+                            static_cast<int16_t>(BackGreen(b.backColor)), static_cast<int16_t>(BackRed(b.backColor)),
+                            0)) {}
   const __m128i zero = _mm_setzero_si128();
-  const __m128i marker = _mm_set1_epi32(static_cast<int>(kMarker32));
   const __m128i c255 = _mm_set1_epi16(255);
-  const __m128i op = _mm_set1_epi16(static_cast<int16_t>(b.opacity));
-  const __m128i opRest = _mm_set1_epi16(static_cast<int16_t>(100 - b.opacity));
-  // The background colour as 16-bit lanes in blue, green, red order, twice.
-  const __m128i back = _mm_setr_epi16(
-      static_cast<int16_t>(BackBlue(b.backColor)), static_cast<int16_t>(BackGreen(b.backColor)),
-      static_cast<int16_t>(BackRed(b.backColor)), 0, static_cast<int16_t>(BackBlue(b.backColor)),
-      static_cast<int16_t>(BackGreen(b.backColor)), static_cast<int16_t>(BackRed(b.backColor)), 0);
+  const __m128i op, opRest, back;
 
   // (s x op + d x (100 - op)) / 100 on eight lanes.
-  auto opacityMix = [&](__m128i s16, __m128i d16) {
+  __m128i OpacityMix(__m128i s16, __m128i d16) const {
     return Div100(_mm_add_epi16(_mm_mullo_epi16(s16, op), _mm_mullo_epi16(d16, opRest)));
-  };
+  }
   // (s x q + u x (255 - q)) >> 8 on eight lanes.
-  auto maskMix = [&](__m128i s16, __m128i u16, __m128i q) {
-    return _mm_srli_epi16(
-        _mm_add_epi16(_mm_mullo_epi16(s16, q), _mm_mullo_epi16(u16, _mm_sub_epi16(c255, q))), 8);
-  };
-  auto halves = [&](auto&& fn, __m128i sv, __m128i dv, __m128i qlo, __m128i qhi) {
+  __m128i MaskMix(__m128i s16, __m128i u16, __m128i q) const {
+    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(s16, q), _mm_mullo_epi16(u16, _mm_sub_epi16(c255, q))), 8);
+  }
+  // fn(source lanes, destination lanes, mask lanes) over both halves of four pixels.
+  template <class Fn>
+  __m128i Halves(Fn fn, __m128i sv, __m128i dv, __m128i qlo, __m128i qhi) const {
     const __m128i lo = fn(_mm_unpacklo_epi8(sv, zero), _mm_unpacklo_epi8(dv, zero), qlo);
     const __m128i hi = fn(_mm_unpackhi_epi8(sv, zero), _mm_unpackhi_epi8(dv, zero), qhi);
     return KeepAlphaByte(_mm_packus_epi16(lo, hi), dv);
+  }
+};
+
+// Without a mask: the opacity mix, and key markers left alone.
+void Unmasked32(const BlitRows& b) {
+  const Lanes32 l(b);
+  const bool keyed = b.key != kNoKey;
+  const __m128i marker = _mm_set1_epi32(static_cast<int>(kMarker32));
+  auto mix = [&](__m128i s16, __m128i d16, __m128i) { return l.OpacityMix(s16, d16); };
+  ForEachRowOver(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*, const uint8_t* u) {
+    Row32(d, s, nullptr, u, b.width, [&](__m128i sv, __m128i dv, const uint8_t*) {
+      if (!keyed) return l.Halves(mix, sv, dv, l.zero, l.zero);
+      const __m128i out = b.opacity == 100 ? sv : l.Halves(mix, sv, dv, l.zero, l.zero);
+      const __m128i skip = _mm_cmpeq_epi32(sv, marker);
+      return _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, out));
+    }, b);
+  });
+}
+
+// Through the mask at full opacity. (v x 255) >> 8 is v - 1 for v >= 1 and 0 for 0: a
+// fully opaque group of four is the source less one, and a clear one (over the
+// destination) the destination less one.
+void MaskedOpaque32(const BlitRows& b) {
+  const Lanes32 l(b);
+  const __m128i one = _mm_set1_epi8(1);
+  auto overBack = [&](__m128i s16, __m128i, __m128i q) { return l.MaskMix(s16, l.back, q); };
+  auto overDest = [&](__m128i s16, __m128i d16, __m128i q) { return l.MaskMix(s16, d16, q); };
+  ForEachRowOver(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m, const uint8_t* u) {
+    Row32(d, s, m, u, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
+      const uint32_t four = Load32(mq);
+      if (four == 0xFFFFFFFFu) return KeepAlphaByte(_mm_subs_epu8(sv, one), dv);
+      if (four == 0 && !b.solidBack) return KeepAlphaByte(_mm_subs_epu8(dv, one), dv);
+      __m128i qlo, qhi;
+      SpreadMask(mq, &qlo, &qhi);
+      return b.solidBack ? l.Halves(overBack, sv, dv, qlo, qhi) : l.Halves(overDest, sv, dv, qlo, qhi);
+    }, b);
+  });
+}
+
+// Through the mask below full opacity: over the solid colour and then the opacity mix,
+// or a plain mask mix with q x op / 100.
+void MaskedPartial32(const BlitRows& b) {
+  const Lanes32 l(b);
+  auto solid = [&](__m128i s16, __m128i d16, __m128i q) { return l.OpacityMix(l.MaskMix(s16, l.back, q), d16); };
+  auto scaled = [&](__m128i s16, __m128i d16, __m128i q) {
+    return l.MaskMix(s16, d16, Div100(_mm_mullo_epi16(q, l.op)));
   };
-
-  if (!b.mask) {
-    auto mix = [&](__m128i s16, __m128i d16, __m128i) { return opacityMix(s16, d16); };
-    ForEachRowOver(b, [&](uint8_t* d, const uint8_t* s, const uint8_t*, const uint8_t* u) {
-      Row32(d, s, nullptr, u, b.width, [&](__m128i sv, __m128i dv, const uint8_t*) {
-        if (!keyed) return halves(mix, sv, dv, zero, zero);
-        const __m128i out = b.opacity == 100 ? sv : halves(mix, sv, dv, zero, zero);
-        const __m128i skip = _mm_cmpeq_epi32(sv, marker);
-        return _mm_or_si128(_mm_and_si128(skip, dv), _mm_andnot_si128(skip, out));
-      }, b);
-    });
-    return;
-  }
-
-  if (b.opacity == 100) {
-    // (v x 255) >> 8 is v - 1 for v >= 1 and 0 for 0: a fully opaque group of four is the
-    // source less one, and a clear one (over the destination) the destination less one.
-    const __m128i one = _mm_set1_epi8(1);
-    ForEachRowOver(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m, const uint8_t* u) {
-      Row32(d, s, m, u, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
-        const uint32_t four = Load32(mq);
-        if (four == 0xFFFFFFFFu) return KeepAlphaByte(_mm_subs_epu8(sv, one), dv);
-        if (four == 0 && !b.solidBack) return KeepAlphaByte(_mm_subs_epu8(dv, one), dv);
-        __m128i qlo, qhi;
-        SpreadMask(mq, &qlo, &qhi);
-        if (b.solidBack)
-          return halves([&](__m128i s16, __m128i, __m128i q) { return maskMix(s16, back, q); }, sv,
-                        dv, qlo, qhi);
-        return halves(maskMix, sv, dv, qlo, qhi);
-      }, b);
-    });
-    return;
-  }
   ForEachRowOver(b, [&](uint8_t* d, const uint8_t* s, const uint8_t* m, const uint8_t* u) {
     Row32(d, s, m, u, b.width, [&](__m128i sv, __m128i dv, const uint8_t* mq) {
       __m128i qlo, qhi;
       SpreadMask(mq, &qlo, &qhi);
-      if (b.solidBack) {
-        return halves([&](__m128i s16, __m128i d16, __m128i q) {
-          return opacityMix(maskMix(s16, back, q), d16);
-        }, sv, dv, qlo, qhi);
-      }
-      // a = q x op / 100, then a plain mask mix with a.
-      return halves([&](__m128i s16, __m128i d16, __m128i q) {
-        return maskMix(s16, d16, Div100(_mm_mullo_epi16(q, op)));
-      }, sv, dv, qlo, qhi);
+      return b.solidBack ? l.Halves(solid, sv, dv, qlo, qhi) : l.Halves(scaled, sv, dv, qlo, qhi);
     }, b);
   });
-#else
-  BlitReference(b);
+}
 #endif
+
+#if QV_BLIT_AVX2
+// The eight-pixel loop, and its last width % 8 columns through the four-pixel one.
+void MaskedOver32Wide(const BlitRows& b) {
+  MaskedOver32Avx2(b);
+  const int done = b.width / 8 * 8;
+  if (done == b.width) return;
+  BlitRows rest = b;
+  rest.width = b.width - done;
+  rest.dst += 4 * done;
+  rest.src += 4 * done;
+  rest.mask += done;
+  if (rest.under) rest.under += 4 * done;
+  MaskedOpaque32(rest);
+}
+#endif
+
+// --- The table of fast paths ----------------------------------------------------------------
+
+// How a request's source pixels reach the destination, and at which opacity.
+enum SourceKind : uint8_t { kPlain = 1, kKeyed = 2, kMasked = 4 };
+enum OpacityKind : uint8_t { kOpaque = 1, kPartial = 2 };
+enum BackKind : uint8_t { kOverDest = 1, kOverSolid = 2 };
+constexpr uint8_t kAnyOpacity = kOpaque | kPartial, kAnyBack = kOverDest | kOverSolid;
+
+struct FastPath {
+  int depth;
+  uint8_t sources, opacities, backs;  // the kinds the loop handles, as bit sets
+  int minWidth;
+  bool (*available)();  // the processor feature the loop needs; none: always there
+  // Whether the loop reads the old pixels from `under` itself; otherwise they are copied
+  // into the destination first.
+  bool readsUnder;
+  void (*run)(const BlitRows&);
+};
+
+// The first row that matches a request runs it; a request no row takes goes to the
+// portable loops. Depth 8 has no opacity: every level takes the same loop. A plain copy
+// replaces every pixel, so it needs no old pixels at all.
+const FastPath kFastPaths[] = {
+    // depth  source           opacity      back       width  needs    under  loop
+    {8,       kPlain,          kAnyOpacity, kAnyBack,  0,     nullptr, true,  Copy},
+    {8,       kKeyed,          kAnyOpacity, kAnyBack,  0,     nullptr, false, Keyed8},
+    {8,       kMasked,         kAnyOpacity, kAnyBack,  0,     nullptr, false, Masked8},
+    {16,      kPlain,          kOpaque,     kAnyBack,  0,     nullptr, true,  Copy},
+    {16,      kKeyed,          kOpaque,     kAnyBack,  0,     nullptr, false, Keyed16},
+#if QV_BLIT_SSE2
+    {16,      kMasked,         kAnyOpacity, kAnyBack,  0,     nullptr, false, Blit16Masked},
+    {16,      kPlain | kKeyed, kPartial,    kAnyBack,  0,     nullptr, false, Blit16Opacity},
+#endif
+    {32,      kPlain,          kOpaque,     kAnyBack,  0,     nullptr, true,  Copy},
+#if QV_BLIT_AVX2
+    {32,      kMasked,         kOpaque,     kOverDest, 8,     HasAvx2, true,  MaskedOver32Wide},
+#endif
+#if QV_BLIT_SSE2
+    {32,      kPlain | kKeyed, kAnyOpacity, kAnyBack,  0,     nullptr, true,  Unmasked32},
+    {32,      kMasked,         kOpaque,     kAnyBack,  0,     nullptr, true,  MaskedOpaque32},
+    {32,      kMasked,         kPartial,    kAnyBack,  0,     nullptr, true,  MaskedPartial32},
+#endif
+};
+
+// The loops for what no fast path takes.
+void Portable(const BlitRows& b) {
+  if (b.depth == 16) Portable16(b);
+  else if (b.depth == 32) BlitReference(b);
+}
+
+const FastPath* FindFastPath(const BlitRows& b) {
+  const uint8_t source = b.mask ? kMasked : b.key != kNoKey ? kKeyed : kPlain;
+  const uint8_t opacity = b.opacity == 100 ? kOpaque : kPartial;
+  const uint8_t back = b.solidBack ? kOverSolid : kOverDest;
+  for (const FastPath& p : kFastPaths) {
+    if (p.depth == b.depth && (p.sources & source) && (p.opacities & opacity) && (p.backs & back) &&
+        b.width >= p.minWidth && (!p.available || p.available()))
+      return &p;
+  }
+  return nullptr;
 }
 
 }  // namespace
 
 void BlitPixels(const BlitRows& request) {
   if (!request.dst || !request.src || request.width <= 0 || request.height <= 0) return;
-  // Only the 32-bit vector loops read the old pixels from elsewhere; the others get them
-  // copied in first.
-  const bool underInLoops = QV_BLIT_SSE2 && request.depth == 32;
-  const BlitRows b = request.under && !underInLoops ? CopyUnder(request) : request;
-  switch (b.depth) {
-    case 8:
-      Blit8(b);
-      break;
-    case 16:
-      Blit16(b);
-      break;
-    case 32:
-      Blit32(b);
-      break;
-    default:
-      break;
-  }
+  if (request.depth != 8 && request.depth != 16 && request.depth != 32) return;
+  const FastPath* path = FindFastPath(request);
+  // BlitReference reads under itself; Portable16 and most fast paths need it copied in.
+  const bool readsUnder = path ? path->readsUnder : request.depth == 32;
+  const BlitRows b = request.under && !readsUnder ? CopyUnder(request) : request;
+  if (path) path->run(b);
+  else Portable(b);
 }
 
 }  // namespace qv

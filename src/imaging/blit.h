@@ -1,8 +1,9 @@
 // The compositing rules of screen-depth surfaces, on raw rows. A surface's rows are
 // stored bottom-up: the rectangle is given by the address of its bottom row's first
 // pixel, and each further row lies `stride` bytes above. Every combination of depth,
-// mask, key and opacity has its own loop; the results are fixed to the bit by integer
-// formulas, and the fast paths are checked against BlitReference exhaustively.
+// mask, key and opacity has its own loop, chosen from one table of fast paths (by depth,
+// source kind, opacity, background and processor); the results are fixed to the bit by
+// integer formulas, and the fast paths are checked against BlitReference exhaustively.
 #pragma once
 #include <cstdint>
 

@@ -164,11 +164,11 @@ int CDibKSV::ColorCount() {
   return pin.bits() ? static_cast<int>(DibColorCount(pin.bits())) : 0;
 }
 
-Rect32 CDibKSV::Blit(CDibKSV* dest, int destX, int destY, int width, int height, int srcX, int srcY,
-                     int32_t key, int opacity, const uint8_t* mask, bool solidBack, uint32_t backColor,
-                     CDibKSV* under) {
-  if (!dest || width <= 0 || height <= 0 || dest->m_nDepth != m_nDepth) return Rect32{};
-  if (under == dest) under = nullptr;  // compositing over dest itself is the plain case
+Rect32 CDibKSV::Blit(const BlitRequest& r) {
+  CDibKSV* const dest = r.dest;
+  if (!dest || r.width <= 0 || r.height <= 0 || dest->m_nDepth != m_nDepth) return Rect32{};
+  // Compositing over dest itself is the plain case.
+  CDibKSV* const under = r.under == dest ? nullptr : r.under;
   if (under && under->m_nDepth != m_nDepth) return Rect32{};
   Pin srcPin(*this);
   Pin dstPin(*dest);
@@ -177,14 +177,14 @@ Rect32 CDibKSV::Blit(CDibKSV* dest, int destX, int destY, int width, int height,
   const int dw = DibWidth(dstPin.bits()), dh = DibHeight(dstPin.bits());
 
   // Clip the rectangle to both surfaces, moving both corners together (64-bit sums).
-  int64_t x0 = 0, y0 = 0, x1 = width, y1 = height;  // offsets within the rectangle
-  x0 = std::max<int64_t>({x0, -int64_t{srcX}, -int64_t{destX}});
-  y0 = std::max<int64_t>({y0, -int64_t{srcY}, -int64_t{destY}});
-  x1 = std::min<int64_t>({x1, int64_t{sw} - srcX, int64_t{dw} - destX});
-  y1 = std::min<int64_t>({y1, int64_t{sh} - srcY, int64_t{dh} - destY});
+  int64_t x0 = 0, y0 = 0, x1 = r.width, y1 = r.height;  // offsets within the rectangle
+  x0 = std::max<int64_t>({x0, -int64_t{r.srcX}, -int64_t{r.destX}});
+  y0 = std::max<int64_t>({y0, -int64_t{r.srcY}, -int64_t{r.destY}});
+  x1 = std::min<int64_t>({x1, int64_t{sw} - r.srcX, int64_t{dw} - r.destX});
+  y1 = std::min<int64_t>({y1, int64_t{sh} - r.srcY, int64_t{dh} - r.destY});
   if (x1 <= x0 || y1 <= y0) return Rect32{};
-  const int sx = static_cast<int>(srcX + x0), sy = static_cast<int>(srcY + y0);
-  const int dx = static_cast<int>(destX + x0), dy = static_cast<int>(destY + y0);
+  const int sx = static_cast<int>(r.srcX + x0), sy = static_cast<int>(r.srcY + y0);
+  const int dx = static_cast<int>(r.destX + x0), dy = static_cast<int>(r.destY + y0);
   const int w = static_cast<int>(x1 - x0), h = static_cast<int>(y1 - y0);
 
   BlitRows b;
@@ -203,14 +203,14 @@ Rect32 CDibKSV::Blit(CDibKSV* dest, int destX, int destY, int width, int height,
   b.srcStride = RowBytes();
   b.dst = dest->PixelAddress(dx, dy + h - 1);
   b.dstStride = dest->RowBytes();
-  if (mask) {
-    b.mask = mask + static_cast<int64_t>(sh - sy - h) * sw + sx;
+  if (r.mask) {
+    b.mask = r.mask + static_cast<int64_t>(sh - sy - h) * sw + sx;
     b.maskStride = sw;
   }
-  b.key = key;
-  b.opacity = opacity < 0 ? 0 : opacity > 100 ? 100 : opacity;
-  b.solidBack = solidBack;
-  b.backColor = backColor;
+  b.key = r.key;
+  b.opacity = std::clamp(r.opacity, 0, 100);
+  b.solidBack = r.solidBack;
+  b.backColor = r.backColor;
   BlitPixels(b);
   return Rect32{dx, dy, dx + w, dy + h};
 }

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 
+#include "imaging/blit.h"
 #include "imaging/imaging_platform.h"
 #include "base/geometry.h"
 
@@ -13,6 +14,29 @@ namespace qv {
 // The surface depth for a screen depth: 15 or 16 give 16, 24 and more give 32, anything
 // else 8.
 int SurfaceDepthFor(int screenDepth);
+
+class CDibKSV;
+
+// One compositing request: the rectangle (srcX, srcY, width, height) of the source
+// surface into dest at (destX, destY), clipped to both surfaces. The defaults make a
+// plain copy; the fields below them say how the source's pixels are laid over dest's.
+struct BlitRequest {
+  CDibKSV* dest = nullptr;
+  int destX = 0, destY = 0;
+  int width = 0, height = 0;
+  int srcX = 0, srcY = 0;
+  // kNoKey for none, else a palette index | 0x01000000 at 8 bits, or any other value at
+  // 16 and 32 bits, where prepared pictures carry the markers.
+  int32_t key = kNoKey;
+  int opacity = 100;  // 0..100
+  // One byte per pixel of the source surface, bottom-up rows of the surface's width.
+  const uint8_t* mask = nullptr;
+  bool solidBack = false;  // masked pixels fall back to backColor, not the destination
+  uint32_t backColor = 0;  // 0x00BBGGRR
+  // A surface of dest's size and depth holding the pixels to composite over; the result
+  // goes to dest, which is only written. None (or dest itself): over dest's own pixels.
+  CDibKSV* under = nullptr;
+};
 
 class CDibKSV {
  public:
@@ -52,17 +76,10 @@ class CDibKSV {
   void Unlock();
   bool IsLocked() const { return m_pBits != nullptr; }
 
-  // Composites the rectangle (srcX, srcY, width, height) of this surface into dest at
-  // (destX, destY). key: -1 for none, else a palette index | 0x01000000 at 8 bits, or
-  // any other value at 16 and 32 bits, where prepared pictures carry the markers.
-  // opacity 0..100; mask: one byte per pixel of this surface, bottom-up rows of the
-  // surface's width. The rectangle is clipped to both surfaces. under: when given, a
-  // surface of dest's size and depth holding the pixels to composite over; the result
-  // goes to dest, which is only written (under == dest is the plain case). Returns the
-  // rectangle of dest written (empty when nothing was, e.g. an under of another size).
-  virtual Rect32 Blit(CDibKSV* dest, int destX, int destY, int width, int height, int srcX, int srcY,
-                      int32_t key, int opacity, const uint8_t* mask, bool solidBack, uint32_t backColor,
-                      CDibKSV* under = nullptr);
+  // Composites a rectangle of this surface into another (see BlitRequest). Returns the
+  // rectangle of the destination written (empty when nothing was, e.g. an under of
+  // another size).
+  virtual Rect32 Blit(const BlitRequest& request);
 
  protected:
   void ReplaceBlock(DibHandle block);

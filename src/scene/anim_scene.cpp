@@ -1,5 +1,6 @@
 #include "scene/anim_scene.h"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 
@@ -49,14 +50,18 @@ void CAnimScene::CreateSprites() {
   if (!m_pDoc) return;
   const ScenePlacement placement{m_nSceneWidth, m_nSceneHeight, m_pDoc->m_nDesignWidth,
                                  m_pDoc->m_nDesignHeight, m_pMode->preview};
-  const PrepareForSceneFn prepare = [](CAnimSprite& s, double sx, double sy) { s.PrepareForScene(sx, sy); };
   const CSpriteList& source = m_pDoc->m_SpriteList;
   for (size_t i = 0; i < source.GetCount(); ++i) {
+    // The copy is drawn from its record's decoded picture, which it does not duplicate.
+    const CSprite& record = *source.GetAt(i);
+    const PrepareForSceneFn prepare = [&record](CAnimSprite& s, double sx, double sy) {
+      s.PrepareForScene(sx, sy, record.m_Dib);
+    };
     const uint32_t pause = static_cast<uint32_t>(m_env.motion.Draw());
     // A copy duplicates the sprite's picture: without the memory, the sprite is dropped.
     std::unique_ptr<CAnimSprite> copy;
     try {
-      copy = MakeSceneCopy(*source.GetAt(i), pause);
+      copy = MakeSceneCopy(record, pause);
     } catch (const std::bad_alloc&) {
       continue;
     } catch (const std::length_error&) {
@@ -167,7 +172,12 @@ void CAnimScene::GatherDrawables() {
   m_Drawables.clear();
   if (!m_bSpritesVisible) return;
   try {
-    m_Drawables.reserve(m_Sprites.GetCount());
+    // Enough for every clip of the flush, so that composing never allocates.
+    const size_t count = m_Sprites.GetCount();
+    m_Drawables.reserve(count);
+    m_ClipParts.reserve(count);
+    m_BandEdges.reserve(2 * count + 2);
+    m_SpanEdges.reserve(2 * count + 2);
   } catch (const std::bad_alloc&) {
     return;  // without the memory this frame shows the background alone
   } catch (const std::length_error&) {
@@ -183,32 +193,71 @@ void CAnimScene::GatherDrawables() {
 }
 
 // Recomposes clip (inside the scene; both surfaces locked) from the background and the
-// gathered sprites. The lowest sprite there is composited straight over the background,
-// so its rectangle is written once instead of being copied and then blended; only the
-// rest of clip takes a plain copy of the background.
+// gathered sprites, touching each pixel as few times as the picture allows. The clip is
+// cut into cells along the edges of the sprites' rectangles, so that the same sprites
+// cover the whole of a cell: a cell no sprite covers takes a plain copy of the
+// background, and in any other the lowest sprite is composited straight over the
+// background (the copy and the blend in one pass) and the sprites above it over that.
 void CAnimScene::ComposeClip(const Rect32& clip) {
-  size_t next = 0;
-  while (next < m_Drawables.size() && !Overlaps(m_Drawables[next].rect, clip)) ++next;
-  Rect32 written{};
-  if (next < m_Drawables.size())
-    written = m_Drawables[next].sprite->DrawInto(*m_pBackBuffer, clip, m_pBackground.get());
-  const auto copy = [&](int left, int top, int right, int bottom) {
-    if (left < right && top < bottom)
-      m_pBackground->Blit(m_pBackBuffer.get(), left, top, right - left, bottom - top, left, top, kNoKey, 100,
-                          nullptr, false, 0);
-  };
-  if (written.IsEmpty()) {
-    copy(clip.left, clip.top, clip.right, clip.bottom);
-  } else {
-    copy(clip.left, clip.top, clip.right, written.top);
-    copy(clip.left, written.bottom, clip.right, clip.bottom);
-    copy(clip.left, written.top, written.left, written.bottom);
-    copy(written.right, written.top, clip.right, written.bottom);
+  m_ClipParts.clear();
+  for (const Drawable& d : m_Drawables) {
+    const Rect32 part = Intersect(d.rect, clip);
+    if (!part.IsEmpty()) m_ClipParts.push_back({d.sprite, part});
   }
-  if (next < m_Drawables.size() && written.IsEmpty())
-    m_Drawables[next].sprite->DrawInto(*m_pBackBuffer, clip);
-  for (++next; next < m_Drawables.size(); ++next)
-    if (Overlaps(m_Drawables[next].rect, clip)) m_Drawables[next].sprite->DrawInto(*m_pBackBuffer, clip);
+  const auto copy = [&](const Rect32& r) {
+    m_pBackground->Blit({.dest = m_pBackBuffer.get(), .destX = r.left, .destY = r.top, .width = r.Width(),
+                         .height = r.Height(), .srcX = r.left, .srcY = r.top});
+  };
+  // Cells pay off for the few sprites of a damaged rectangle; across many (a whole frame)
+  // their number grows with the square of the sprites', so there the background is
+  // copied in one piece and every sprite drawn over it.
+  constexpr size_t kMostPartsForCells = 6;
+  if (m_ClipParts.empty() || m_ClipParts.size() > kMostPartsForCells) {
+    copy(clip);
+    for (const ClipPart& p : m_ClipParts) p.sprite->DrawInto(*m_pBackBuffer, clip);
+    return;
+  }
+  const auto edges = [](std::vector<int32_t>& v, int32_t low, int32_t high) {
+    v.push_back(low);
+    v.push_back(high);
+    std::sort(v.begin(), v.end());
+    v.erase(std::unique(v.begin(), v.end()), v.end());
+  };
+  m_BandEdges.clear();
+  for (const ClipPart& p : m_ClipParts) {
+    m_BandEdges.push_back(p.rect.top);
+    m_BandEdges.push_back(p.rect.bottom);
+  }
+  edges(m_BandEdges, clip.top, clip.bottom);
+  for (size_t band = 0; band + 1 < m_BandEdges.size(); ++band) {
+    const int32_t top = m_BandEdges[band], bottom = m_BandEdges[band + 1];
+    m_SpanEdges.clear();
+    for (const ClipPart& p : m_ClipParts) {
+      if (p.rect.top <= top && p.rect.bottom >= bottom) {
+        m_SpanEdges.push_back(p.rect.left);
+        m_SpanEdges.push_back(p.rect.right);
+      }
+    }
+    edges(m_SpanEdges, clip.left, clip.right);
+    for (size_t span = 0; span + 1 < m_SpanEdges.size(); ++span) {
+      const Rect32 cell{m_SpanEdges[span], top, m_SpanEdges[span + 1], bottom};
+      bool lowest = true;
+      for (const ClipPart& p : m_ClipParts) {
+        if (p.rect.left > cell.left || p.rect.right < cell.right || p.rect.top > cell.top ||
+            p.rect.bottom < cell.bottom)
+          continue;
+        if (!lowest) {
+          p.sprite->DrawInto(*m_pBackBuffer, cell);
+        } else if (p.sprite->DrawInto(*m_pBackBuffer, cell, m_pBackground.get()) != cell) {
+          // The picture did not cover the cell after all: background first, then over it.
+          copy(cell);
+          p.sprite->DrawInto(*m_pBackBuffer, cell);
+        }
+        lowest = false;
+      }
+      if (lowest) copy(cell);
+    }
+  }
 }
 
 void CAnimScene::Present(const Rect32* rect) {

@@ -114,6 +114,14 @@ class CAnimScene : public SceneDamageSink {
   CSpriteList m_Sprites;
   CRectList m_Damaged;
   std::vector<Drawable> m_Drawables;  // tail to head; kept to reuse its memory
+  // ComposeClip's working lists, kept for the same reason: the sprites' parts of the
+  // clip (in drawing order) and the edges of its bands and of a band's spans.
+  struct ClipPart {
+    CPhasedSprite* sprite;
+    Rect32 rect;
+  };
+  std::vector<ClipPart> m_ClipParts;
+  std::vector<int32_t> m_BandEdges, m_SpanEdges;
   ScenePresenter* m_pPresenter = nullptr;
   SceneEnvironment m_env;
   bool m_bSpritesVisible = false;

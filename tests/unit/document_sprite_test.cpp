@@ -139,18 +139,21 @@ TEST(DocumentSprite, SceneCopyTakesEveryFieldAndFreshMotionState) {
   EXPECT_EQ(copy->m_nPause, 234);
   EXPECT_EQ(copy->m_nAccX, 0);
   EXPECT_EQ(copy->m_bCollided, 0);
-  EXPECT_EQ(copy->m_Dib.Block(), source.m_Dib.Block());
+  // The picture stays with the record: its name only, no bytes, no decoded picture.
+  EXPECT_TRUE(copy->m_Dib.IsEmpty());
+  EXPECT_EQ(copy->m_Picture.name, source.m_Picture.name);
+  EXPECT_FALSE(copy->m_Picture.IsEmbedded());
   EXPECT_EQ(copy->m_AlphaMask, source.m_AlphaMask);
   EXPECT_EQ(copy->m_PhaseDurations, source.m_PhaseDurations);
-  EXPECT_EQ(copy->m_Picture, source.m_Picture);
   EXPECT_EQ(copy->m_SoundBounceY, source.m_SoundBounceY);
   EXPECT_EQ(copy->m_dVx, -35);
   EXPECT_EQ(copy->m_nRandomVy, -6);
   EXPECT_EQ(copy->m_strComment, source.m_strComment);
   EXPECT_EQ(copy->m_crSolidBack, source.m_crSolidBack);
-  // The copy owns its bytes.
-  copy->m_Picture.bytes[0] ^= 0xFF;
-  EXPECT_NE(copy->m_Picture.bytes, inList->m_Picture.bytes);
+  // The copy owns its sounds' bytes.
+  ASSERT_TRUE(copy->m_SoundBounceY.IsEmbedded());
+  copy->m_SoundBounceY.bytes[0] ^= 0xFF;
+  EXPECT_NE(copy->m_SoundBounceY.bytes, inList->m_SoundBounceY.bytes);
 
   // A plain CSprite record takes the phase and motion defaults.
   CSprite plain;

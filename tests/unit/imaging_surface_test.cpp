@@ -95,7 +95,7 @@ TEST(Surface, BlitClipsToBothSurfaces) {
   Fill(src, 0x11111111);
   Fill(dst, 0);
   // Hangs off the destination's left and bottom and the source's top.
-  src.Blit(&dst, -2, 4, 4, 4, 0, -1, -1, 100, nullptr, false, 0);
+  src.Blit({.dest = &dst, .destX = -2, .destY = 4, .width = 4, .height = 4, .srcY = -1});
   int copied = 0;
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 6; ++x) copied += dst.GetPixelValue(x, y) == 0x11111111u;
@@ -106,7 +106,7 @@ TEST(Surface, BlitClipsToBothSurfaces) {
   EXPECT_EQ(dst.GetPixelValue(1, 5), 0x11111111u);
   EXPECT_EQ(dst.GetPixelValue(0, 4), 0u);
   // Entirely outside, or mismatched depths: nothing happens.
-  src.Blit(&dst, 100, 100, 4, 4, 0, 0, -1, 100, nullptr, false, 0);
+  src.Blit({.dest = &dst, .destX = 100, .destY = 100, .width = 4, .height = 4});
   int after = 0;
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 6; ++x) after += dst.GetPixelValue(x, y) == 0x11111111u;
@@ -114,7 +114,7 @@ TEST(Surface, BlitClipsToBothSurfaces) {
   CDibKSV other(16);
   ASSERT_TRUE(other.Create(6, 6));
   Fill(other, 0);
-  src.Blit(&other, 0, 0, 4, 4, 0, 0, -1, 100, nullptr, false, 0);
+  src.Blit({.dest = &other, .width = 4, .height = 4});
   for (int y = 0; y < 6; ++y)
     for (int x = 0; x < 6; ++x) EXPECT_EQ(other.GetPixelValue(x, y), 0u) << x << "," << y;
 }
@@ -129,14 +129,14 @@ TEST(Surface, BlitMaskRowsFollowTheSourceRectangle) {
   std::vector<uint8_t> mask(9, 0);
   mask[2 * 3 + 1] = 255;
   mask[0 * 3 + 2] = 255;
-  src.Blit(&dst, 0, 0, 3, 3, 0, 0, -1, 100, mask.data(), false, 0);
+  src.Blit({.dest = &dst, .width = 3, .height = 3, .mask = mask.data()});
   EXPECT_EQ(dst.GetPixelValue(1, 0), 9u);
   EXPECT_EQ(dst.GetPixelValue(2, 2), 9u);
   EXPECT_EQ(dst.GetPixelValue(0, 0), 1u);
   EXPECT_EQ(dst.GetPixelValue(1, 2), 1u);
   // A sub-rectangle picks the matching mask bytes.
   Fill(dst, 1);
-  src.Blit(&dst, 0, 0, 1, 1, 2, 2, -1, 100, mask.data(), false, 0);
+  src.Blit({.dest = &dst, .width = 1, .height = 1, .srcX = 2, .srcY = 2, .mask = mask.data()});
   EXPECT_EQ(dst.GetPixelValue(0, 0), 9u);
 }
 

@@ -156,7 +156,7 @@ TEST(AnimScene, DamagedRedrawsEqualTheWholeSceneRecomposedAtEveryDepth) {
     ASSERT_TRUE(expected.Create(96, 64));
     for (int tick = 0; tick < 40; ++tick) {
       scene.StepSprites();
-      scene.Background()->Blit(&expected, 0, 0, 96, 64, 0, 0, kNoKey, 100, nullptr, false, 0);
+      scene.Background()->Blit({.dest = &expected, .width = 96, .height = 64});
       CSpriteList& list = scene.Sprites();
       for (size_t i = list.GetCount(); i-- > 0;)
         static_cast<CAnimSprite*>(list.GetAt(i))->DrawInto(expected, Rect32{0, 0, 96, 64});
