@@ -26,6 +26,7 @@
 #include "imaging/dib.h"
 #include "imaging/imaging_platform.h"
 #include "scene/anim_scene.h"
+#include "scene/sprite_drawing.h"
 #include "scene/sprite_motion.h"
 
 namespace {
@@ -193,7 +194,7 @@ void SceneTick_FullFrame(benchmark::State& state) {
     scene.Background()->Blit({.dest = &buffer, .width = whole.right, .height = whole.bottom});
     CSpriteList& list = scene.Sprites();
     for (size_t i = list.GetCount(); i-- > 0;)
-      if (auto* phased = dynamic_cast<CPhasedSprite*>(list.GetAt(i))) phased->DrawInto(buffer, whole);
+      if (auto* phased = dynamic_cast<CPhasedSprite*>(list.GetAt(i))) DrawInto(*phased, buffer, whole);
     scene.Present(nullptr);
   });
 }

@@ -3,9 +3,9 @@
 // CAnimSprite (speed and motion), with the list that keeps them in drawing order and
 // reports every move, phase or depth change to the scene.
 //
-// The prepared, screen-depth picture and its drawing (PrepareForScene, DrawInto) belong
-// to the imaging surfaces; until those are attached a sprite carries the prepared size
-// in m_nSurfaceWidth / m_nSurfaceHeight, which GetWidth and GetHeight read.
+// The scene prepares the screen-depth picture and draws it (scene/sprite_drawing.h); a
+// sprite carries the prepared size in m_nSurfaceWidth / m_nSurfaceHeight, which GetWidth
+// and GetHeight read.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -132,17 +132,6 @@ class CPhasedSprite : public CSprite {
   int GetPhase() const { return m_nPhase; }
   bool SetPhase(int32_t i);
   bool SetPhaseCount(int32_t n);
-  // Builds the displayed picture for a scene whose size is sx x sy times the design size,
-  // from the sprite's own decoded picture or, for a scene copy, from its record's.
-  bool PrepareForScene(double sx, double sy);
-  bool PrepareForScene(double sx, double sy, const DecodedPicture& picture);
-  // The phase size taken from the prepared picture (nothing without one); drawing
-  // updates it too.
-  void UpdatePhaseSize();
-  // Composites the current phase into surface, limited to clip and the sprite's rectangle,
-  // over surface's own pixels or, when given, over under's (see CDibKSV::Blit). Returns
-  // the rectangle written.
-  Rect32 DrawInto(CDibKSV& surface, const Rect32& clip, CDibKSV* under = nullptr);
 
   int32_t m_nPhaseCount = 1;
   int32_t m_nPhaseSpeed = 15;
@@ -150,10 +139,6 @@ class CPhasedSprite : public CSprite {
   int32_t m_bHorizontalStrip = 0;          // stored from version 400 on
   int32_t m_nPhaseSize = 0;
   int32_t m_nPhase = 0;
-
- private:
-  // PrepareForScene without the memory guard.
-  bool PrepareSurface(double sx, double sy, const DecodedPicture& picture);
 };
 
 class CAnimSprite : public CPhasedSprite {
@@ -185,7 +170,7 @@ class CAnimSprite : public CPhasedSprite {
 // The scene's own playing copy of a document sprite: every stored field, the alpha mask,
 // the phase durations and the sounds' embedded bytes. The picture stays with the record:
 // the copy keeps the slot's name but not its bytes, nor the decoded picture, and is
-// prepared from the record's (PrepareForScene with the record's m_Dib).
+// prepared from the record's (the scene's PrepareForScene with the record's m_Dib).
 // A CSprite or CPhasedSprite record takes the defaults of the fields it lacks (no
 // motion). The bouncing-ball angle starts at 90 and the pause at random % 500.
 std::unique_ptr<CAnimSprite> MakeSceneCopy(const CSprite& source, uint32_t random);

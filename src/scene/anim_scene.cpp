@@ -9,6 +9,7 @@
 #include "imaging/dib.h"
 #include "imaging/imaging_platform.h"
 #include "scene/background.h"
+#include "scene/sprite_drawing.h"
 
 namespace qv {
 
@@ -55,7 +56,7 @@ void CAnimScene::CreateSprites() {
     // The copy is drawn from its record's decoded picture, which it does not duplicate.
     const CSprite& record = *source.GetAt(i);
     const PrepareForSceneFn prepare = [&record](CAnimSprite& s, double sx, double sy) {
-      s.PrepareForScene(sx, sy, record.m_Dib);
+      PrepareForScene(s, sx, sy, record.m_Dib);
     };
     const uint32_t pause = static_cast<uint32_t>(m_env.motion.Draw());
     // A copy duplicates the sprite's picture: without the memory, the sprite is dropped.
@@ -186,7 +187,7 @@ void CAnimScene::GatherDrawables() {
   // Tail to head: the head sprite ends on top.
   for (size_t i = m_Sprites.GetCount(); i-- > 0;) {
     if (auto* phased = dynamic_cast<CPhasedSprite*>(m_Sprites.GetAt(i))) {
-      phased->UpdatePhaseSize();  // the rectangle depends on it
+      UpdatePhaseSize(*phased);  // the rectangle depends on it
       m_Drawables.push_back({phased, phased->GetRect()});
     }
   }
@@ -214,7 +215,7 @@ void CAnimScene::ComposeClip(const Rect32& clip) {
   constexpr size_t kMostPartsForCells = 6;
   if (m_ClipParts.empty() || m_ClipParts.size() > kMostPartsForCells) {
     copy(clip);
-    for (const ClipPart& p : m_ClipParts) p.sprite->DrawInto(*m_pBackBuffer, clip);
+    for (const ClipPart& p : m_ClipParts) DrawInto(*p.sprite, *m_pBackBuffer, clip);
     return;
   }
   const auto edges = [](std::vector<int32_t>& v, int32_t low, int32_t high) {
@@ -247,11 +248,11 @@ void CAnimScene::ComposeClip(const Rect32& clip) {
             p.rect.bottom < cell.bottom)
           continue;
         if (!lowest) {
-          p.sprite->DrawInto(*m_pBackBuffer, cell);
-        } else if (p.sprite->DrawInto(*m_pBackBuffer, cell, m_pBackground.get()) != cell) {
+          DrawInto(*p.sprite, *m_pBackBuffer, cell);
+        } else if (DrawInto(*p.sprite, *m_pBackBuffer, cell, m_pBackground.get()) != cell) {
           // The picture did not cover the cell after all: background first, then over it.
           copy(cell);
-          p.sprite->DrawInto(*m_pBackBuffer, cell);
+          DrawInto(*p.sprite, *m_pBackBuffer, cell);
         }
         lowest = false;
       }

@@ -16,6 +16,7 @@
 #include "imaging/imaging_platform.h"
 #include "package/package_reader.h"
 #include "scene/anim_scene.h"
+#include "scene/sprite_drawing.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QV_REPLACE_NEW 0
@@ -94,10 +95,10 @@ TEST(MemoryFailure, ASpriteWithoutMemoryForItsPictureOrItsCopyIsLeftOut) {
   bool prepared = true;
   {
     RefuseAbove guard(60000);
-    EXPECT_NO_THROW(prepared = first.PrepareForScene(1, 1));
+    EXPECT_NO_THROW(prepared = PrepareForScene(first, 1, 1));
   }
   EXPECT_FALSE(prepared);
-  EXPECT_TRUE(first.PrepareForScene(1, 1));
+  EXPECT_TRUE(PrepareForScene(first, 1, 1));
   // The scene: the second sprite's copy fails and it is dropped; the first is kept.
   CAnimScene scene;
   {

@@ -7,6 +7,7 @@
 
 #include "imaging/blit.h"
 #include "imaging/dib.h"
+#include "scene/sprite_drawing.h"
 
 using namespace qv;
 
@@ -159,7 +160,7 @@ TEST(AnimScene, DamagedRedrawsEqualTheWholeSceneRecomposedAtEveryDepth) {
       scene.Background()->Blit({.dest = &expected, .width = 96, .height = 64});
       CSpriteList& list = scene.Sprites();
       for (size_t i = list.GetCount(); i-- > 0;)
-        static_cast<CAnimSprite*>(list.GetAt(i))->DrawInto(expected, Rect32{0, 0, 96, 64});
+        DrawInto(*static_cast<CAnimSprite*>(list.GetAt(i)), expected, Rect32{0, 0, 96, 64});
       int differences = 0;
       for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 96; ++x)

@@ -178,7 +178,6 @@ std::unique_ptr<CAnimSprite> MakeFeedBoxSprite(const CRssChannel& channel, int i
   sprite->m_nScaleX = sprite->m_nScaleY = 100;
   sprite->m_nOpacity = 100;
   sprite->m_nMotion = 0;
-  if (!sprite->PrepareForScene(1.0, 1.0)) return nullptr;
   return sprite;
 }
 

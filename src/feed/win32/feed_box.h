@@ -26,8 +26,8 @@ DibHandle RenderFeedCard(const CRssItem& item, const FeedCardFonts& fonts);
 
 // The feed-box sprite of the channel's item at index, placed in design coordinates at the
 // lower right (its top-right corner 15 pixels in from the design screen's corner), its
-// picture prepared at scale 1. None when the index has no item or the card cannot be
-// made or read back.
+// picture decoded; the scene prepares it (at scale 1) before inserting it. None when the
+// index has no item or the card cannot be made or read back.
 std::unique_ptr<CAnimSprite> MakeFeedBoxSprite(const CRssChannel& channel, int index, int designWidth,
                                                int designHeight, const FeedCardFonts& fonts);
 

@@ -9,6 +9,7 @@
 #include "document/win32/load_document.h"
 #include "package/win32/package_files.h"
 #include "scene/anim_scene.h"
+#include "scene/sprite_drawing.h"
 #include "settings/win32/qv_app.h"
 
 namespace qv {
@@ -131,7 +132,7 @@ void BuildFeedBox(CAnimScene& s, const CRssChannel& channel, int index, uint32_t
       MakeFeedBoxSprite(channel, index, static_cast<int>(dw), static_cast<int>(dh),
                         FeedCardFonts{theApp.FeedTitleFont.get(), theApp.FeedTextFont.get(), theApp.TextFont.get(),
                                       theApp.ScreenDpiY});
-  if (!box) return;
+  if (!box || !PrepareForScene(*box, 1.0, 1.0)) return;
   CAnimSprite* placed = box.get();
   s.Sprites().InsertHead(std::move(box));
   // Just below the bottom edge; the box's motion raises it.

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "document/sprite.h"
 #include "imaging/dib.h"
+#include "scene/sprite_drawing.h"
 
 using namespace qv;
 
@@ -39,7 +39,7 @@ TEST(SpriteDrawing, PreparedPhaseIsDrawnWithItsKeyAndClip) {
   sprite.m_nKeyTolerance = 0;
   sprite.m_bTransparent = 1;
   sprite.m_nX = 10, sprite.m_nY = 5;
-  ASSERT_TRUE(sprite.PrepareForScene(1, 1));
+  ASSERT_TRUE(PrepareForScene(sprite, 1, 1));
   EXPECT_EQ(sprite.GetWidth(), 4);
   EXPECT_EQ(sprite.m_nSurfaceHeight, 6);
 
@@ -52,7 +52,7 @@ TEST(SpriteDrawing, PreparedPhaseIsDrawnWithItsKeyAndClip) {
       buffer.Unlock();
     }
   sprite.SetPhase(1);
-  sprite.DrawInto(buffer, Rect32{0, 0, 12, 12});  // clipped: columns 10 and 11 only
+  DrawInto(sprite, buffer, Rect32{0, 0, 12, 12});  // clipped: columns 10 and 11 only
   EXPECT_EQ(sprite.m_nPhaseSize, 3);
   EXPECT_EQ(buffer.GetPixelValue(10, 5), 0x11111111u);           // the key column
   EXPECT_EQ(buffer.GetPixelValue(11, 5) & 0xFFFFFF, 0x00C800u);  // phase 1: green
@@ -63,7 +63,7 @@ TEST(SpriteDrawing, PreparedPhaseIsDrawnWithItsKeyAndClip) {
   CAnimSprite copy;
   copy = sprite;
   EXPECT_EQ(copy.m_Surface.get(), nullptr);
-  copy.DrawInto(buffer, Rect32{0, 0, 20, 12});
+  DrawInto(copy, buffer, Rect32{0, 0, 20, 12});
 }
 
 TEST(SpriteDrawing, FitToScreenScalesByTheAverageRatioAndSurvivesHostilePercentages) {
@@ -73,22 +73,22 @@ TEST(SpriteDrawing, FitToScreenScalesByTheAverageRatioAndSurvivesHostilePercenta
   sprite.m_nScaleX = sprite.m_nScaleY = 60;
   sprite.m_bFitScreen = 1;
   // Design 1440 x 900: on 1920 x 1080 the sprite is drawn at 76 %, on 1366 x 768 at 54 %.
-  ASSERT_TRUE(sprite.PrepareForScene(1920.0 / 1440, 1080.0 / 900));
+  ASSERT_TRUE(PrepareForScene(sprite, 1920.0 / 1440, 1080.0 / 900));
   EXPECT_EQ(sprite.GetWidth(), 76);
-  ASSERT_TRUE(sprite.PrepareForScene(1366.0 / 1440, 768.0 / 900));
+  ASSERT_TRUE(PrepareForScene(sprite, 1366.0 / 1440, 768.0 / 900));
   EXPECT_EQ(sprite.GetWidth(), 54);
   // Ratios 1.5 and 0.5 average to exactly 1: the stored size stays.
-  ASSERT_TRUE(sprite.PrepareForScene(1.5, 0.5));
+  ASSERT_TRUE(PrepareForScene(sprite, 1.5, 0.5));
   EXPECT_EQ(sprite.GetWidth(), 60);
   sprite.m_bFitScreen = 0;
-  ASSERT_TRUE(sprite.PrepareForScene(1920.0 / 1440, 1080.0 / 900));
+  ASSERT_TRUE(PrepareForScene(sprite, 1920.0 / 1440, 1080.0 / 900));
   EXPECT_EQ(sprite.GetWidth(), 60);
   // Percentages whose product leaves the int range give no picture, and no undefined
   // conversion on the way (the sanitized build checks float-to-int overflow).
   sprite.m_bFitScreen = 1;
   for (int hostile : {INT32_MAX, INT32_MIN, 2000000000}) {
     sprite.m_nScaleX = hostile;
-    EXPECT_FALSE(sprite.PrepareForScene(3.0, 3.0)) << hostile;
+    EXPECT_FALSE(PrepareForScene(sprite, 3.0, 3.0)) << hostile;
     EXPECT_EQ(sprite.GetWidth(), 0);
   }
 }

@@ -1,11 +1,12 @@
 // The drawing side of phased sprites: the picture prepared for the scene's size and
 // depth, and compositing the current phase into the scene's back buffer.
+#include "scene/sprite_drawing.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <new>
 #include <stdexcept>
 
-#include "document/sprite.h"
 #include "imaging/blit.h"
 #include "imaging/sprite_prep.h"
 
@@ -21,42 +22,30 @@ int FitPercent(int percent, double a) {
   const double v = std::clamp(percent * a, static_cast<double>(INT32_MIN), static_cast<double>(INT32_MAX));
   return static_cast<int>(v);
 }
-}  // namespace
 
-bool CPhasedSprite::PrepareForScene(double sx, double sy) { return PrepareForScene(sx, sy, m_Dib); }
-
-bool CPhasedSprite::PrepareForScene(double sx, double sy, const DecodedPicture& picture) {
-  // Preparation allocates in proportion to the picture: without the memory the sprite
-  // simply has no picture, which leaves it out of the scene.
-  try {
-    return PrepareSurface(sx, sy, picture);
-  } catch (const std::bad_alloc&) {
-  } catch (const std::length_error&) {
-  }
-  m_Surface.reset();
-  m_AlphaMask.clear();
-  m_nSurfaceWidth = m_nSurfaceHeight = 0;
-  return false;
+void DropPrepared(CPhasedSprite& s) {
+  s.m_Surface.reset();
+  s.m_AlphaMask.clear();
+  s.m_nSurfaceWidth = s.m_nSurfaceHeight = 0;
 }
 
-bool CPhasedSprite::PrepareSurface(double sx, double sy, const DecodedPicture& picture) {
-  int widthPercent = m_nScaleX, heightPercent = m_nScaleY;
-  if (m_bFitScreen) {
+// PrepareForScene without the memory guard.
+bool PrepareSurface(CPhasedSprite& s, double sx, double sy, const DecodedPicture& picture) {
+  int widthPercent = s.m_nScaleX, heightPercent = s.m_nScaleY;
+  if (s.m_bFitScreen) {
     const double a = (sx + sy) / 2;
     if (a != 0 && a != 1) {
       widthPercent = FitPercent(widthPercent, a);
       heightPercent = FitPercent(heightPercent, a);
     }
   }
-  m_Surface.reset();
-  m_AlphaMask.clear();
-  m_nSurfaceWidth = m_nSurfaceHeight = 0;
+  DropPrepared(s);
   if (picture.IsEmpty()) return false;
 
   auto surface = std::make_unique<CDibKSV>();
-  const SpriteKey key{Byte(m_nKeyRed), Byte(m_nKeyGreen), Byte(m_nKeyBlue),
-                      std::clamp(m_nKeyTolerance, 0, 100), m_bTransparent != 0};
-  const int phases = std::max(m_nPhaseCount, 1);
+  const SpriteKey key{Byte(s.m_nKeyRed), Byte(s.m_nKeyGreen), Byte(s.m_nKeyBlue),
+                      std::clamp(s.m_nKeyTolerance, 0, 100), s.m_bTransparent != 0};
+  const int phases = std::max(s.m_nPhaseCount, 1);
   SpriteMask mask;
   DibHandle prepared = nullptr;
   switch (surface->Depth()) {
@@ -68,43 +57,60 @@ bool CPhasedSprite::PrepareSurface(double sx, double sy, const DecodedPicture& p
       break;
     default:
       prepared = PrepareStrip32(picture.GetHandle(), key, widthPercent, heightPercent, &mask, phases,
-                                m_bHorizontalStrip != 0);
+                                s.m_bHorizontalStrip != 0);
       break;
   }
   if (!prepared) return false;
   surface->AttachPrepared(prepared);
-  m_nSurfaceWidth = surface->GetWidth();
-  m_nSurfaceHeight = surface->GetHeight();
-  m_AlphaMask = std::move(mask);
-  m_Surface.reset(std::move(surface));
+  s.m_nSurfaceWidth = surface->GetWidth();
+  s.m_nSurfaceHeight = surface->GetHeight();
+  s.m_AlphaMask = std::move(mask);
+  s.m_Surface.reset(std::move(surface));
   return true;
 }
+}  // namespace
 
-void CPhasedSprite::UpdatePhaseSize() {
-  if (const CDibKSV* picture = m_Surface.get()) {
-    const int phases = std::max(m_nPhaseCount, 1);
-    m_nPhaseSize = (m_bHorizontalStrip ? picture->GetWidth() : picture->GetHeight()) / phases;
+bool PrepareForScene(CPhasedSprite& sprite, double sx, double sy) {
+  return PrepareForScene(sprite, sx, sy, sprite.m_Dib);
+}
+
+bool PrepareForScene(CPhasedSprite& sprite, double sx, double sy, const DecodedPicture& picture) {
+  // Preparation allocates in proportion to the picture: without the memory the sprite
+  // simply has no picture, which leaves it out of the scene.
+  try {
+    return PrepareSurface(sprite, sx, sy, picture);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
+  }
+  DropPrepared(sprite);
+  return false;
+}
+
+void UpdatePhaseSize(CPhasedSprite& sprite) {
+  if (const CDibKSV* picture = sprite.m_Surface.get()) {
+    const int phases = std::max(sprite.m_nPhaseCount, 1);
+    sprite.m_nPhaseSize = (sprite.m_bHorizontalStrip ? picture->GetWidth() : picture->GetHeight()) / phases;
   }
 }
 
-Rect32 CPhasedSprite::DrawInto(CDibKSV& target, const Rect32& clip, CDibKSV* under) {
-  CDibKSV* picture = m_Surface.get();
+Rect32 DrawInto(CPhasedSprite& sprite, CDibKSV& target, const Rect32& clip, CDibKSV* under) {
+  CDibKSV* picture = sprite.m_Surface.get();
   if (!picture) return Rect32{};
-  UpdatePhaseSize();
-  const Rect32 own = GetRect();
+  UpdatePhaseSize(sprite);
+  const Rect32 own = sprite.GetRect();
   const Rect32 r = Intersect(clip, Rect32{own.left, own.top, own.right, own.bottom});
   if (r.IsEmpty()) return Rect32{};
-  const int64_t offset = int64_t{m_nPhase} * m_nPhaseSize;
+  const int64_t offset = int64_t{sprite.m_nPhase} * sprite.m_nPhaseSize;
   int64_t srcX = int64_t{r.left} - own.left, srcY = int64_t{r.top} - own.top;
-  if (m_bHorizontalStrip) srcX += offset;
+  if (sprite.m_bHorizontalStrip) srcX += offset;
   else srcY += offset;
   if (srcX > INT32_MAX || srcY > INT32_MAX) return Rect32{};
   int32_t key = kNoKey;
-  if (m_bTransparent) key = picture->Depth() == 8 ? 0x01000000 | 255 : static_cast<int32_t>(kMarker32);
+  if (sprite.m_bTransparent) key = picture->Depth() == 8 ? 0x01000000 | 255 : static_cast<int32_t>(kMarker32);
   // The mask belongs to the prepared picture; one of any other size is not used.
-  const bool maskFits = m_AlphaMask.size() ==
+  const bool maskFits = sprite.m_AlphaMask.size() ==
                         static_cast<size_t>(picture->GetWidth()) * static_cast<size_t>(picture->GetHeight());
-  const uint8_t* mask = maskFits && !m_AlphaMask.empty() ? m_AlphaMask.data() : nullptr;
+  const uint8_t* mask = maskFits && !sprite.m_AlphaMask.empty() ? sprite.m_AlphaMask.data() : nullptr;
   return picture->Blit({.dest = &target,
                         .destX = r.left,
                         .destY = r.top,
@@ -113,10 +119,10 @@ Rect32 CPhasedSprite::DrawInto(CDibKSV& target, const Rect32& clip, CDibKSV* und
                         .srcX = static_cast<int>(srcX),
                         .srcY = static_cast<int>(srcY),
                         .key = key,
-                        .opacity = m_nOpacity,
+                        .opacity = sprite.m_nOpacity,
                         .mask = mask,
-                        .solidBack = m_bSolidBack != 0,
-                        .backColor = m_crSolidBack,
+                        .solidBack = sprite.m_bSolidBack != 0,
+                        .backColor = sprite.m_crSolidBack,
                         .under = under});
 }
 
