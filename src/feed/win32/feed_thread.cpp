@@ -9,6 +9,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/win32/win32_handles.h"
 #include "feed/autodial_guard.h"
 #include "feed/feed_address.h"
 #include "feed/feed_fetch.h"
@@ -27,9 +28,10 @@ uint64_t TickMs() { return GetTickCount64(); }
 
 // A whole file, or empty when it is missing, unreadable or larger than a feed may be.
 std::string ReadWholeFile(const char* path) {
-  const HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
+  const FileHandle owned(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!owned) return {};
+  const HANDLE file = owned.get();
   std::string text;
   LARGE_INTEGER size{};
   if (GetFileSizeEx(file, &size) && static_cast<uint64_t>(size.QuadPart) <= kMaxFeedBytes) {
@@ -44,7 +46,6 @@ std::string ReadWholeFile(const char* path) {
       text.append(piece, got);
     }
   }
-  CloseHandle(file);
   return text;
 }
 
@@ -60,11 +61,6 @@ using InternetReadFileFn = BOOL(WINAPI*)(HINTERNET, LPVOID, DWORD, LPDWORD);
 using InternetCloseHandleFn = BOOL(WINAPI*)(HINTERNET);
 using InternetSetOptionFn = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, DWORD);
 
-template <class Fn>
-Fn Proc(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
-
 // The two libraries the first routes need, loaded by the session's first fetch that
 // asks for them. The run's end frees the download-to-cache library when no fetch uses
 // it; the Internet client stays loaded to the process's end, since threads of its own
@@ -79,8 +75,8 @@ class NetLibraries {
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_urlMonTried) {
       m_urlMonTried = true;
-      m_urlMon = LoadLibraryA("UrlMon.DLL");
-      if (m_urlMon) downloadToCache = Proc<UrlDownloadToCacheFileFn>(m_urlMon, "URLDownloadToCacheFileA");
+      m_urlMon.reset(LoadLibraryA("UrlMon.DLL"));
+      downloadToCache = ProcAddress<UrlDownloadToCacheFileFn>(m_urlMon.get(), "URLDownloadToCacheFileA");
     }
     return downloadToCache;
   }
@@ -91,12 +87,12 @@ class NetLibraries {
       m_wininetTried = true;
       m_wininet = LoadLibraryA("Wininet.DLL");
       if (m_wininet) {
-        open = Proc<InternetOpenFn>(m_wininet, "InternetOpenA");
-        connect = Proc<InternetConnectFn>(m_wininet, "InternetConnectA");
-        openUrl = Proc<InternetOpenUrlFn>(m_wininet, "InternetOpenUrlA");
-        readFile = Proc<InternetReadFileFn>(m_wininet, "InternetReadFile");
-        close = Proc<InternetCloseHandleFn>(m_wininet, "InternetCloseHandle");
-        setOption = Proc<InternetSetOptionFn>(m_wininet, "InternetSetOptionA");
+        open = ProcAddress<InternetOpenFn>(m_wininet, "InternetOpenA");
+        connect = ProcAddress<InternetConnectFn>(m_wininet, "InternetConnectA");
+        openUrl = ProcAddress<InternetOpenUrlFn>(m_wininet, "InternetOpenUrlA");
+        readFile = ProcAddress<InternetReadFileFn>(m_wininet, "InternetReadFile");
+        close = ProcAddress<InternetCloseHandleFn>(m_wininet, "InternetCloseHandle");
+        setOption = ProcAddress<InternetSetOptionFn>(m_wininet, "InternetSetOptionA");
       }
     }
     return open && connect && openUrl && readFile && close;
@@ -105,8 +101,7 @@ class NetLibraries {
   // The run's end: the download-to-cache library goes (no fetch is using it).
   void ReleaseUrlMon() {
     std::lock_guard<std::mutex> guard(m_lock);
-    if (m_urlMon) FreeLibrary(m_urlMon);
-    m_urlMon = nullptr;
+    m_urlMon.reset();
     downloadToCache = nullptr;
   }
 
@@ -121,7 +116,8 @@ class NetLibraries {
  private:
   std::mutex m_lock;
   bool m_urlMonTried = false, m_wininetTried = false;
-  HMODULE m_urlMon = nullptr, m_wininet = nullptr;
+  LoadedLibrary m_urlMon;
+  HMODULE m_wininet = nullptr;  // never freed: see above
 };
 
 class RegistryAutodial final : public AutodialStore {
@@ -136,35 +132,30 @@ class Win32FeedSession final : public FeedSession {
  public:
   Win32FeedSession()
       : m_cancelled(CreateEventA(nullptr, TRUE, FALSE, nullptr)), m_idle(CreateEventA(nullptr, TRUE, TRUE, nullptr)) {
-    const HANDLE event = m_cancelled;
+    const HANDLE event = m_cancelled.get();
     if (event) cancel.Arm([event] { SetEvent(event); });
   }
-  ~Win32FeedSession() override {
-    if (m_cancelled) CloseHandle(m_cancelled);
-    if (m_idle) CloseHandle(m_idle);
-  }
-
-  HANDLE CancelledEvent() const { return m_cancelled; }
+  HANDLE CancelledEvent() const { return m_cancelled.get(); }
 
   // Network fetches under way, each on its own thread. No fetch begins once the run has
   // ended, so after that the count only falls.
   void FetchBegins() {
-    if (m_fetches.fetch_add(1) == 0 && m_idle) ResetEvent(m_idle);
+    if (m_fetches.fetch_add(1) == 0 && m_idle) ResetEvent(m_idle.get());
   }
   void FetchEnds() {
-    if (m_fetches.fetch_sub(1) == 1 && m_idle) SetEvent(m_idle);
+    if (m_fetches.fetch_sub(1) == 1 && m_idle) SetEvent(m_idle.get());
   }
   int FetchesInFlight() const { return m_fetches.load(); }
   // Waits at most ms for every fetch to have returned.
-  bool WaitForFetches(DWORD ms) const { return !m_idle || WaitForSingleObject(m_idle, ms) == WAIT_OBJECT_0; }
+  bool WaitForFetches(DWORD ms) const { return !m_idle || WaitForSingleObject(m_idle.get(), ms) == WAIT_OBJECT_0; }
 
   NetLibraries net;
   RegistryAutodial autodialStore;
   AutodialGuard autodial{autodialStore};
 
  private:
-  HANDLE m_cancelled;
-  HANDLE m_idle;  // set while no fetch is under way
+  KernelHandle m_cancelled;
+  KernelHandle m_idle;  // set while no fetch is under way
   std::atomic<int> m_fetches{0};
 };
 
@@ -504,14 +495,13 @@ std::string FetchFeedText(const std::shared_ptr<Win32FeedSession>& session, cons
   const DWORD waitMs = session->limits.deadlineMs + 2000;  // the routes watch the deadline themselves
   std::string text;
   session->FetchBegins();
-  const HANDLE thread = CreateThread(nullptr, 0, AttemptProc, attempt, 0, nullptr);
+  const KernelHandle thread(CreateThread(nullptr, 0, AttemptProc, attempt, 0, nullptr));
   if (thread) {
     // The fetch's end, its deadline or the run's end, whichever comes first.
-    const HANDLE waits[2] = {thread, session->CancelledEvent()};
+    const HANDLE waits[2] = {thread.get(), session->CancelledEvent()};
     const DWORD count = waits[1] ? 2 : 1;
     if (WaitForMultipleObjects(count, waits, FALSE, waitMs) == WAIT_OBJECT_0 && !session->cancel.Cancelled())
       text = std::move(attempt->text);
-    CloseHandle(thread);
   } else {
     session->FetchEnds();
     try {
@@ -550,16 +540,17 @@ DWORD WINAPI FeedThreadProc(void* parameter) {
   return 0;
 }
 
-HKEY OpenAutodialKey(bool create, const char** valueName, bool* win9x) {
+RegKey OpenAutodialKey(bool create, const char** valueName, bool* win9x) {
   *win9x = (GetVersion() & 0x80000000u) != 0;
   const char* path = *win9x ? "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings"
                             : "Software\\Microsoft\\RAS Autodial\\Control";
   *valueName = *win9x ? "EnableAutodial" : "LoginSessionDisable";
-  HKEY key = nullptr;
+  RegKey key;
   const LONG status = create ? RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                                               nullptr, &key, nullptr)
-                             : RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key);
-  return status == ERROR_SUCCESS ? key : nullptr;
+                                               nullptr, key.put(), nullptr)
+                             : RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, key.put());
+  if (status != ERROR_SUCCESS) key.reset();
+  return key;
 }
 
 Win32FeedSession& Native(const std::shared_ptr<FeedSession>& session) {
@@ -571,11 +562,10 @@ Win32FeedSession& Native(const std::shared_ptr<FeedSession>& session) {
 int GetAutodialState() {
   const char* name = nullptr;
   bool win9x = false;
-  const HKEY key = OpenAutodialKey(false, &name, &win9x);
+  const RegKey key = OpenAutodialKey(false, &name, &win9x);
   if (!key) return -1;
   DWORD value = 0, size = sizeof value, type = 0;
-  const LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
-  RegCloseKey(key);
+  const LONG status = RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
   if (status != ERROR_SUCCESS || size != sizeof value) return -1;
   if (win9x) return static_cast<int>(value);
   return value ? 0 : 1;  // the stored value disables autodial
@@ -584,18 +574,15 @@ int GetAutodialState() {
 void SetAutodialState(int state) {
   const char* name = nullptr;
   bool win9x = false;
-  const HKEY key = OpenAutodialKey(true, &name, &win9x);
+  const RegKey key = OpenAutodialKey(true, &name, &win9x);
   if (!key) return;
   const DWORD value = win9x ? static_cast<DWORD>(state) : (state ? 0u : 1u);
-  RegSetValueExA(key, name, 0, win9x ? REG_BINARY : REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+  RegSetValueExA(key.get(), name, 0, win9x ? REG_BINARY : REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                  sizeof value);
-  RegFlushKey(key);
-  RegCloseKey(key);
+  RegFlushKey(key.get());
 }
 
-FeedThread::~FeedThread() {
-  if (m_thread) CloseHandle(m_thread);
-}
+FeedThread::~FeedThread() = default;
 
 std::shared_ptr<FeedSession> FeedThread::NewSession() {
   m_session = std::make_shared<Win32FeedSession>();
@@ -607,9 +594,9 @@ bool FeedThread::Start() {
   m_session->record.m_nDelivered.store(0, std::memory_order_relaxed);
   m_session->record.m_nFinished.store(0, std::memory_order_relaxed);
   auto* held = new std::shared_ptr<Win32FeedSession>(std::static_pointer_cast<Win32FeedSession>(m_session));
-  m_thread = CreateThread(nullptr, 0, FeedThreadProc, held, 0, nullptr);
+  m_thread.reset(CreateThread(nullptr, 0, FeedThreadProc, held, 0, nullptr));
   if (!m_thread) delete held;
-  return m_thread != nullptr;
+  return static_cast<bool>(m_thread);
 }
 
 bool FeedThread::Stop(DWORD waitMs) {
@@ -622,9 +609,8 @@ bool FeedThread::Stop(DWORD waitMs) {
     return now >= end ? DWORD{0} : static_cast<DWORD>(end - now);
   };
   if (m_thread) {
-    if (WaitForSingleObject(m_thread, waitMs) != WAIT_OBJECT_0) return false;
-    CloseHandle(m_thread);
-    m_thread = nullptr;
+    if (WaitForSingleObject(m_thread.get(), waitMs) != WAIT_OBJECT_0) return false;
+    m_thread.reset();
   }
   // The interrupted fetches, given what is left of the wait to return; one that does not
   // is left behind, holding the session.

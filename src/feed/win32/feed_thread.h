@@ -3,11 +3,10 @@
 // HTTP client over sockets, each bounded in size and time and each interruptible from
 // the user-interface thread. The thread and its fetches read nothing but their session.
 #pragma once
-#include <windows.h>
-
 #include <memory>
 #include <string>
 
+#include "base/win32/win32_handles.h"
 #include "feed/feed_session.h"
 
 namespace qv {
@@ -46,7 +45,7 @@ class FeedThread {
 
  private:
   std::shared_ptr<FeedSession> m_session;
-  HANDLE m_thread = nullptr;
+  KernelHandle m_thread;
   bool m_bStopped = false;
 };
 

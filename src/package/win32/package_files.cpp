@@ -10,22 +10,20 @@ namespace qv {
 
 // --- Win32FileSource -----------------------------------------------------------------
 
-Win32FileSource::~Win32FileSource() {
-  if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
-}
+Win32FileSource::~Win32FileSource() = default;
 
 bool Win32FileSource::Open(const std::string& path) {
-  m_file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (m_file == INVALID_HANDLE_VALUE) return false;
+  m_file.reset(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!m_file) return false;
   LARGE_INTEGER size{};
-  if (!GetFileSizeEx(m_file, &size)) return false;
+  if (!GetFileSizeEx(m_file.get(), &size)) return false;
   m_size = static_cast<uint64_t>(size.QuadPart);
   return true;
 }
 
 size_t Win32FileSource::ReadAt(uint64_t offset, void* out, size_t n) {
-  if (m_file == INVALID_HANDLE_VALUE || offset >= m_size) return 0;
+  if (!m_file || offset >= m_size) return 0;
   size_t total = 0;
   while (total < n) {
     OVERLAPPED at{};
@@ -34,7 +32,7 @@ size_t Win32FileSource::ReadAt(uint64_t offset, void* out, size_t n) {
     at.OffsetHigh = static_cast<DWORD>(pos >> 32);
     const DWORD want = static_cast<DWORD>(std::min<size_t>(n - total, 1u << 20));
     DWORD got = 0;
-    if (!ReadFile(m_file, static_cast<char*>(out) + total, want, &got, &at) || got == 0) break;
+    if (!ReadFile(m_file.get(), static_cast<char*>(out) + total, want, &got, &at) || got == 0) break;
     total += got;
   }
   return total;
@@ -71,17 +69,16 @@ bool Win32FileSystem::CreateFolder(const std::string& path) {
 
 bool Win32FileSystem::WriteFile(const std::string& path, std::span<const uint8_t> bytes, bool replace) {
   if (replace && IsFile(path)) SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, replace ? CREATE_ALWAYS : CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
   bool ok = true;
   for (size_t done = 0; ok && done < bytes.size();) {
     const DWORD piece = static_cast<DWORD>(std::min(bytes.size() - done, kWriteChunk));
     DWORD written = 0;
-    ok = ::WriteFile(file, bytes.data() + done, piece, &written, nullptr) && written == piece;
+    ok = ::WriteFile(file.get(), bytes.data() + done, piece, &written, nullptr) && written == piece;
     done += piece;
   }
-  CloseHandle(file);
   return ok;
 }
 
@@ -124,15 +121,14 @@ std::string UserFolder(int csidl, const char* valueName) {
   char path[MAX_PATH] = {};
   if (SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) && path[0])
     return path;
-  HKEY key = nullptr;
+  RegKey key;
   std::string value;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", 0,
-                    KEY_READ, &key) == ERROR_SUCCESS) {
+                    KEY_READ, key.put()) == ERROR_SUCCESS) {
     char buffer[MAX_PATH + 1] = {};
     DWORD size = MAX_PATH, type = 0;
-    if (RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS)
+    if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS)
       value.assign(buffer, strnlen(buffer, std::min<DWORD>(size, MAX_PATH)));
-    RegCloseKey(key);
   }
   return value;
 }

@@ -1,10 +1,10 @@
 // The Win32 side of the package: the executable as a byte source, the package loader,
 // the temporary folder on the real file system and the files extracted for a run.
 #pragma once
-#include <windows.h>
 
 #include <string>
 
+#include "base/win32/win32_handles.h"
 #include "package/package_header.h"
 #include "package/temp_files.h"
 
@@ -22,7 +22,7 @@ class Win32FileSource final : public ByteSource {
   size_t ReadAt(uint64_t offset, void* out, size_t n) override;
 
  private:
-  HANDLE m_file = INVALID_HANDLE_VALUE;
+  FileHandle m_file;
   uint64_t m_size = 0;
 };
 

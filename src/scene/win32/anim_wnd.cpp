@@ -20,6 +20,7 @@
 #include "scene/win32/perf_timer.h"
 #include "settings/win32/qv_app.h"
 #include "base/win32/monitors.h"
+#include "base/win32/win32_handles.h"
 #include "base/win32/startup_marks.h"
 
 namespace qv {
@@ -76,8 +77,7 @@ class FrameTimeLog {
 // itself is not kept (Wine answers 0), the list still is.
 DWORD HandlesInSystemList() {
   using QueryFn = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-  const auto query = reinterpret_cast<QueryFn>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  const auto query = ProcAddress<QueryFn>(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation");
   struct Entry {
     USHORT process, creator;
     UCHAR type, attributes;
@@ -297,11 +297,10 @@ void CAnimWnd::Paint(HDC dc) {
 
 bool CAnimWnd::RealizePalette() {
   if (!m_hWnd || !m_palette.GetSafeHandle()) return false;
-  const HDC dc = GetDC(m_hWnd);
-  const HPALETTE old = SelectPalette(dc, ToHPalette(m_palette.GetSafeHandle()), FALSE);
-  const UINT changed = ::RealizePalette(dc);
-  SelectPalette(dc, old, TRUE);
-  ReleaseDC(m_hWnd, dc);
+  const WindowDC dc(m_hWnd);
+  const HPALETTE old = SelectPalette(dc.get(), ToHPalette(m_palette.GetSafeHandle()), FALSE);
+  const UINT changed = ::RealizePalette(dc.get());
+  SelectPalette(dc.get(), old, TRUE);
   if (changed) InvalidateRect(m_hWnd, nullptr, FALSE);
   return changed != 0;
 }
@@ -313,9 +312,8 @@ void CAnimWnd::BackBufferChanged(CDibKSV& backBuffer) {
 
 void CAnimWnd::Present(CDibKSV& backBuffer, const Rect32* rect) {
   if (!m_hWnd) return;
-  const HDC dc = GetDC(m_hWnd);
-  PresentTo(dc, backBuffer, rect);
-  ReleaseDC(m_hWnd, dc);
+  const WindowDC dc(m_hWnd);
+  PresentTo(dc.get(), backBuffer, rect);
 }
 
 void CAnimWnd::PresentTo(HDC dc, CDibKSV& buffer, const Rect32* rect) {

@@ -38,11 +38,7 @@ CQvApp::CQvApp() {
   WipeTempFiles();
   LanguageCode = LanguageFromLangId(GetUserDefaultLangID());
 
-  const HWND desktop = GetDesktopWindow();
-  if (const HDC dc = GetDC(desktop)) {
-    ScreenDpiY = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(desktop, dc);
-  }
+  if (const WindowDC dc(GetDesktopWindow()); dc) ScreenDpiY = GetDeviceCaps(dc.get(), LOGPIXELSY);
   DialogBaseHeight = HIWORD(GetDialogBaseUnits());
 
   // Out of sight while the saver starts; the run and the dialog put it back.
@@ -56,9 +52,7 @@ CQvApp::CQvApp() {
   SmallFont.reset(MakeFont(ScreenDpiY, 7, 400, DEFAULT_QUALITY, "Tahoma"));
 }
 
-CQvApp::~CQvApp() {
-  if (m_hPalette) DeleteObject(m_hPalette);
-}
+CQvApp::~CQvApp() = default;
 
 int CQvApp::GetSettingInt(const std::string& section, const std::string& name, int defaultValue) {
   return m_settings.GetSettingInt(section, name, defaultValue);
@@ -106,7 +100,7 @@ bool LoadPackage() {
 }
 
 void CQvApp::DeleteInterfaceFonts() {
-  for (OwnedFont* font : {&HeadingFont, &FeedTitleFont, &FeedTextFont, &BoldFont, &TextFont, &SmallFont})
+  for (GdiFont* font : {&HeadingFont, &FeedTitleFont, &FeedTextFont, &BoldFont, &TextFont, &SmallFont})
     font->reset();
 }
 
@@ -128,10 +122,8 @@ int DpiAwareness() {
   using AwarenessOf = int(WINAPI*)(void*);
   const HMODULE user32 = GetModuleHandleA("user32.dll");
   if (!user32) return -1;
-  const auto getContext = reinterpret_cast<GetContext>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
-  const auto awarenessOf = reinterpret_cast<AwarenessOf>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+  const auto getContext = ProcAddress<GetContext>(user32, "GetThreadDpiAwarenessContext");
+  const auto awarenessOf = ProcAddress<AwarenessOf>(user32, "GetAwarenessFromDpiAwarenessContext");
   return getContext && awarenessOf ? awarenessOf(getContext()) : -1;
 }
 }  // namespace

@@ -2,8 +2,6 @@
 // every mode needs (monitors, temporary folder, language, screen figures, fonts) and
 // reads and writes the user's settings in the registry.
 #pragma once
-#include <windows.h>
-
 #include <string>
 
 #include "package/win32/package_files.h"
@@ -11,25 +9,9 @@
 #include "settings/win32/registry_store.h"
 #include "base/monitor_layout.h"
 #include "base/win32/framework.h"
+#include "base/win32/win32_handles.h"
 
 namespace qv {
-
-// A font the application object owns: deleted by reset() or with its owner.
-class OwnedFont {
- public:
-  OwnedFont() = default;
-  ~OwnedFont() { reset(); }
-  OwnedFont(const OwnedFont&) = delete;
-  OwnedFont& operator=(const OwnedFont&) = delete;
-  HFONT get() const { return m_font; }
-  void reset(HFONT font = nullptr) {
-    if (m_font) DeleteObject(m_font);
-    m_font = font;
-  }
-
- private:
-  HFONT m_font = nullptr;
-};
 
 class CQvApp : public CWinApp {
  public:
@@ -52,7 +34,7 @@ class CQvApp : public CWinApp {
   // Deleted when a run or the configuration dialog ends.
   void DeleteInterfaceFonts();
 
-  HPALETTE m_hPalette = nullptr;  // the application palette, built on demand
+  GdiPalette m_hPalette;  // the application palette, built on demand
 
   // What the construction sets up for every mode, and what a run or the dialog loads.
   MonitorLayout MonitorRects;  // up to five monitors, the primary first
@@ -60,7 +42,7 @@ class CQvApp : public CWinApp {
   int LanguageCode = 1;        // 1 English ... 8 Russian
   int ScreenDpiY = 96;         // vertical pixels per logical inch of the screen
   int DialogBaseHeight = 16;   // high word of the dialog base units
-  OwnedFont HeadingFont, FeedTitleFont, FeedTextFont, BoldFont, TextFont, SmallFont;
+  GdiFont HeadingFont, FeedTitleFont, FeedTextFont, BoldFont, TextFont, SmallFont;
   UserSettings Settings;       // read with the package header, written by the dialog's OK
   PackageContext Package;      // the package header and the files taken from it
 
